@@ -34,30 +34,6 @@ uint32_t IndexOf(uint32_t value, bool sixteenBit, const MappingTable* table) {
   return index > last ? last : index;
 }
 
-void Map16(uint8_t* data, std::size_t pixels, int channels, const uint16_t* const* tables) {
-  if (channels == 3) {
-    const uint16_t* t0 = tables[0];
-    const uint16_t* t1 = tables[1];
-    const uint16_t* t2 = tables[2];
-    for (std::size_t i = 0; i < pixels; ++i, data += 6) {
-      uint16_t v[3];
-      std::memcpy(v, data, 6);
-      v[0] = t0[v[0]];
-      v[1] = t1[v[1]];
-      v[2] = t2[v[2]];
-      std::memcpy(data, v, 6);
-    }
-  } else {
-    const uint16_t* t0 = tables[0];
-    for (std::size_t i = 0; i < pixels; ++i, data += 2) {
-      uint16_t v;
-      std::memcpy(&v, data, 2);
-      v = t0[v];
-      std::memcpy(data, &v, 2);
-    }
-  }
-}
-
 int Map(void* image, int bitsPerSample, int width, int height, int order,
         const MappingTable* table, int channels) {
   if (image == nullptr || table == nullptr || table->Entries == nullptr) return 0;
@@ -67,23 +43,18 @@ int Map(void* image, int bitsPerSample, int width, int height, int order,
   auto* data = static_cast<uint8_t*>(image);
 
   if (bitsPerSample > 8) {
-    // Little-endian 16-bit samples: one direct table per channel, indexed by
-    // the raw value, unless the table already is one.
-    const uint16_t* tables[3];
-    std::vector<uint16_t> direct;
-    const bool exact = table->in == 16 && table->out == 16;
-    if (!exact) direct.resize(std::size_t{65536} * channels);
+    // Little-endian 16-bit samples through one direct table per channel,
+    // indexed by the raw value.
+    std::vector<uint16_t> direct(std::size_t{65536} * channels + 2);
     for (int c = 0; c < channels; ++c) {
       const uint16_t* entries = ChannelEntries(table, c, order, channels);
-      if (exact) {
-        tables[c] = entries;
-        continue;
-      }
       uint16_t* out = direct.data() + std::size_t{65536} * c;
-      for (uint32_t v = 0; v < 65536; ++v) out[v] = entries[IndexOf(v, true, table)];
-      tables[c] = out;
+      if (table->in == 16 && table->out == 16)
+        std::memcpy(out, entries, 65536 * sizeof(uint16_t));
+      else
+        for (uint32_t v = 0; v < 65536; ++v) out[v] = entries[IndexOf(v, true, table)];
     }
-    Map16(data, pixels, channels, tables);
+    Lut16Best()(data, pixels * channels, direct.data(), channels);
     return 1;
   }
 
@@ -125,6 +96,39 @@ void Lut8Plain(uint8_t* data, std::size_t count, const uint8_t* const* tables, i
     const uint8_t* t = tables[0];
     for (std::size_t i = 0; i < count; ++i) data[i] = t[data[i]];
   }
+}
+
+void Lut16Plain(uint8_t* data, std::size_t count, const uint16_t* direct, int channels) {
+  const std::size_t stride = 65536;
+  std::size_t i = 0;
+  if (channels == 3) {
+    for (; i + 3 <= count; i += 3) {
+      uint16_t v[3];
+      std::memcpy(v, data + 2 * i, 6);
+      v[0] = direct[v[0]];
+      v[1] = direct[stride + v[1]];
+      v[2] = direct[2 * stride + v[2]];
+      std::memcpy(data + 2 * i, v, 6);
+    }
+  }
+  for (; i < count; ++i) {
+    uint16_t v;
+    std::memcpy(&v, data + 2 * i, 2);
+    v = direct[(channels == 3 ? i % 3 : 0) * stride + v];
+    std::memcpy(data + 2 * i, &v, 2);
+  }
+}
+
+Lut16Kernel Lut16Avx512Entry();
+
+Lut16Kernel Lut16Avx512() { return CpuHasAvx512Vbmi() ? Lut16Avx512Entry() : nullptr; }
+
+Lut16Kernel Lut16Best() {
+  static const Lut16Kernel best = [] {
+    Lut16Kernel fast = Lut16Avx512();
+    return fast != nullptr ? fast : &Lut16Plain;
+  }();
+  return best;
 }
 
 Lut8Kernel Lut8VbmiEntry();

@@ -102,6 +102,36 @@ TEST(MapTableAgreement, ByteKernelsMatchThePlainLoopAtEveryLength) {
   }
 }
 
+TEST(MapTableAgreement, SixteenBitKernelsMatchThePlainLoopAtAnyOffset) {
+  std::mt19937 rng(15);
+  std::vector<uint16_t> direct(3 * 65536 + 2);
+  for (auto& v : direct) v = static_cast<uint16_t>(rng());
+  std::vector<Lut16Kernel> kernels = {Lut16Best()};
+  if (Lut16Kernel k = Lut16Avx512()) kernels.push_back(k);
+  for (std::size_t count = 0; count < 300; count += 1 + count / 10) {
+    for (int channels : {1, 3}) {
+      for (std::size_t offset : {0, 1}) {  // 16-bit samples need not be aligned
+        auto source = RandomBytes(2 * count + offset, rng);
+        auto expected = source;
+        for (std::size_t i = 0; i < count; ++i) {
+          uint16_t v;
+          std::memcpy(&v, &expected[offset + 2 * i], 2);
+          v = direct[(channels == 3 ? i % 3 : 0) * 65536 + v];
+          std::memcpy(&expected[offset + 2 * i], &v, 2);
+        }
+        auto plain = source;
+        Lut16Plain(plain.data() + offset, count, direct.data(), channels);
+        ASSERT_EQ(plain, expected);
+        for (Lut16Kernel k : kernels) {
+          auto fast = source;
+          k(fast.data() + offset, count, direct.data(), channels);
+          ASSERT_EQ(fast, expected) << count << " " << channels << " " << offset;
+        }
+      }
+    }
+  }
+}
+
 TEST(MapTableProperties, IdentityTablesLeaveImagesUnchanged) {
   std::mt19937 rng(9);
   const EnhanceParam p[3] = {NeutralEnhanceParam(), NeutralEnhanceParam(),

@@ -54,6 +54,16 @@ Lut8Kernel Lut8Best();
 /// AVX-512 VBMI kernel, or null on CPUs without it.
 Lut8Kernel Lut8Vbmi();
 
+/// 16-bit samples (little-endian, any alignment): sample i goes through
+/// direct[(i % channels) x 65536 + value]; `direct` has channels x 65536 + 2
+/// entries.
+using Lut16Kernel = void (*)(uint8_t* data, std::size_t count, const uint16_t* direct,
+                             int channels);
+void Lut16Plain(uint8_t* data, std::size_t count, const uint16_t* direct, int channels);
+Lut16Kernel Lut16Best();
+/// AVX-512 gather kernel, or null.
+Lut16Kernel Lut16Avx512();
+
 /// Hue and saturation over `pixels` pixels of 3 bytes; `order` 1 = B, G, R.
 /// `hueShift` is already reduced to 0..359.
 using HueSatKernel = void (*)(uint8_t* data, std::size_t pixels, int order, int hueShift,

@@ -1,4 +1,5 @@
-// 256-entry byte lookup with AVX-512 VBMI: two two-register byte permutes
+// Table lookups with AVX-512.
+// Bytes: a 256-entry lookup with AVX-512 VBMI: two two-register byte permutes
 // cover 128 entries each and bit 7 of the index picks between them. Colour
 // samples cycle through three tables; as 64 leaves 1 modulo 3, the table
 // pattern of consecutive registers repeats every third register.
@@ -85,7 +86,40 @@ void Lut8VbmiKernel(uint8_t* data, std::size_t count, const uint8_t* const* tabl
     Lut8Plain(data, count, tables, channels);
 }
 
+// 16-bit samples: one gather of 16 entries from the direct tables (channel c
+// at c x 65536), reading 32 bits at each entry and keeping the low half; the
+// tables carry one spare entry for the last read.
+void Lut16Avx512Kernel(uint8_t* data, std::size_t count, const uint16_t* direct, int channels) {
+  __m512i offsets[3];
+  for (int phase = 0; phase < 3; ++phase) {
+    alignas(64) int32_t lanes[16];
+    for (int k = 0; k < 16; ++k) lanes[k] = channels == 3 ? ((phase + k) % 3) * 65536 : 0;
+    offsets[phase] = _mm512_load_si512(lanes);
+  }
+  const int* base = reinterpret_cast<const int*>(direct);
+  std::size_t i = 0;
+  int phase = 0;
+  for (; i + 16 <= count; i += 16) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + 2 * i));
+    const __m512i index = _mm512_add_epi32(_mm512_cvtepu16_epi32(x), offsets[phase]);
+    const __m512i values = _mm512_i32gather_epi32(index, base, 2);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(data + 2 * i), _mm512_cvtepi32_epi16(values));
+    phase = phase == 2 ? 0 : phase + 1;
+  }
+  if (i < count) {
+    const __mmask16 m = static_cast<__mmask16>((1u << (count - i)) - 1);
+    const __m256i x = _mm256_maskz_loadu_epi16(m, data + 2 * i);
+    const __m512i index = _mm512_add_epi32(_mm512_cvtepu16_epi32(x), offsets[phase]);
+    const __m512i values =
+        _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), m, index, base, 2);
+    _mm256_mask_storeu_epi16(data + 2 * i, m, _mm512_cvtepi32_epi16(values));
+  }
+}
+
 }  // namespace
+
+using Lut16Kernel = void (*)(uint8_t*, std::size_t, const uint16_t*, int);
+Lut16Kernel Lut16Avx512Entry() { return &Lut16Avx512Kernel; }
 
 using Lut8Kernel = void (*)(uint8_t*, std::size_t, const uint8_t* const*, int);
 Lut8Kernel Lut8VbmiEntry() { return &Lut8VbmiKernel; }
