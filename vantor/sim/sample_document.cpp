@@ -65,6 +65,8 @@ inline void Span(double a, double b, double k, int limit, int& lo, int& hi) {
   hi = std::min(limit, static_cast<int>(std::ceil(b * k)));
 }
 
+inline double Hypot(double a, double b) { return std::sqrt(a * a + b * b); }
+
 inline void Blend(float* px, const Rgb& light, double c) {
   const float a = static_cast<float>(c);
   for (int ch = 0; ch < 3; ++ch) px[ch] = px[ch] + (light[ch] - px[ch]) * a;
@@ -241,7 +243,7 @@ void SampleDocument::RenderPhoto(int first, int count, float* out) const {
            const double t = std::clamp(v / 0.6, 0.0, 1.0);
            double r = 0.02 + 0.43 * t, g = 0.06 + 0.56 * t, bl = 0.35 + 0.50 * t;
            // Sun with a soft rim.
-           const double ds = std::hypot((u - 0.78) * w, (v - 0.22) * h) / (0.09 * h);
+           const double ds = Hypot((u - 0.78) * w, (v - 0.22) * h) / (0.09 * h);
            const double sun = Smoothstep(1 + 4 * edge, 1 - 4 * edge, ds);
            r += (1.0 - r) * sun, g += (0.82 - g) * sun, bl += (0.30 - bl) * sun;
            // Rolling hills.
@@ -253,9 +255,9 @@ void SampleDocument::RenderPhoto(int first, int count, float* out) const {
            bl += (0.02 + 0.04 * lt - bl) * land;
            // A shaded red ball in front.
            const double bx = (u - 0.30) * w, by = (v - 0.76) * h, radius = 0.13 * h;
-           const double ball = Smoothstep(1 + 3 * edge, 1 - 3 * edge, std::hypot(bx, by) / radius);
+           const double ball = Smoothstep(1 + 3 * edge, 1 - 3 * edge, Hypot(bx, by) / radius);
            const double shade =
-               0.25 + 0.75 * std::clamp(1 - std::hypot(bx + 0.35 * radius, by + 0.35 * radius) / (1.6 * radius), 0.0, 1.0);
+               0.25 + 0.75 * std::clamp(1 - Hypot(bx + 0.35 * radius, by + 0.35 * radius) / (1.6 * radius), 0.0, 1.0);
            r += (0.80 * shade - r) * ball;
            g += (0.05 * shade - g) * ball;
            bl += (0.03 * shade - bl) * ball;
@@ -274,7 +276,7 @@ void SampleDocument::RenderHalftone(int first, int count, float* out) const {
   const double s = std::sqrt(0.5) / kScreenPeriod;
   ForBox(b, first, count, gridWidth_, kx, ky, out, [&](int, double cov, double x, double y, float* px) {
     const double u = (x - b.x0) / w, v = (y - b.y0) / h;
-    const double r = std::hypot(u - 0.5, (v - 0.5) * h / w);
+    const double r = Hypot(u - 0.5, (v - 0.5) * h / w);
     const double tone = 0.05 + 0.9 * (0.55 * u + 0.45 * (0.5 + 0.5 * std::cos(r * 14)));
     const double dotRadius = std::sqrt(std::min(tone, 0.5) / kPi);
     const double holeRadius = std::sqrt(std::min(1 - tone, 0.5) / kPi);
@@ -286,9 +288,10 @@ void SampleDocument::RenderHalftone(int first, int count, float* out) const {
         const double a = (xs + ys) * s, c = (ys - xs) * s;
         const double fa = a - std::floor(a) - 0.5, fc = c - std::floor(c) - 0.5;
         if (tone <= 0.5) {
-          ink += std::clamp((dotRadius - std::hypot(fa, fc)) / edgeWidth + 0.5, 0.0, 1.0);
+          ink += std::clamp((dotRadius - std::sqrt(fa * fa + fc * fc)) / edgeWidth + 0.5, 0.0, 1.0);
         } else {
-          const double d = std::hypot(0.5 - std::fabs(fa), 0.5 - std::fabs(fc));
+          const double ea = 0.5 - std::fabs(fa), ec = 0.5 - std::fabs(fc);
+          const double d = std::sqrt(ea * ea + ec * ec);
           ink += 1 - std::clamp((holeRadius - d) / edgeWidth + 0.5, 0.0, 1.0);
         }
       }
