@@ -32,3 +32,17 @@ bool WriteTiff(const std::vector<std::string>& pageFiles, const std::string& out
 /// "temp.jpg" in the temporary folder. A page that cannot be read fails the
 /// whole export: nothing is written and any old file is intact.
 bool WritePdf(const std::vector<std::string>& pageFiles, const std::string& outPath);
+
+namespace pellix {
+
+/// A new empty file beside `path` (same folder, so a rename replaces `path`
+/// in one step); its descriptor, or -1. `tempPath` receives its name.
+int CreateSiblingTemp(const std::string& path, std::string& tempPath);
+/// Gives the temporary file the permissions of the file it replaces (0644
+/// for a new one), syncs and closes it, and renames it over `path`. On any
+/// failure the temporary file is removed and `path` is untouched.
+bool CommitSiblingTemp(int fd, const std::string& tempPath, const std::string& path);
+/// Closes and removes a temporary file that is not wanted.
+void DiscardSiblingTemp(int fd, const std::string& tempPath);
+
+}  // namespace pellix
