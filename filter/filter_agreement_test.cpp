@@ -92,6 +92,19 @@ TEST_P(Agreement, EveryFilterOnWideRandomImages) {
   }
 }
 
+// Enough rows for loops that work on bands of rows side by side, with a
+// partial band at the end.
+TEST_P(Agreement, EveryFilterOnTallRandomImages) {
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> rowsOf(16, 50);
+  std::uniform_int_distribution<int> lengthOf(1, 150);
+  for (int number : {1, 2, 3, 5, 6, 7, 8, 17, 19, 20}) {
+    for (int mode = 0; mode <= 2; ++mode) {
+      for (int i = 0; i < 6; ++i) Check(number, mode, rowsOf(rng), lengthOf(rng), rng, i % 3 != 0);
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Loops, Agreement, ::testing::Values(Cpu::kScalar, Cpu::kAvx2),
                          [](const ::testing::TestParamInfo<Cpu>& info) {
                            return std::string(info.param == Cpu::kAvx2 ? "Avx2" : "Scalar");
