@@ -238,30 +238,48 @@ bool DecodeOpen(TIFF* tif, uint64_t maxImageBytes, ImageContainer& out) {
       ImageContainer::CheckedStride(int(width), int(height), outBits, maxImageBytes);
   if (stride == 0) return false;
 
-  // Plain 8-bit gray and RGB strips: read straight into the rows.
-  const bool direct = !TIFFIsTiled(tif) && bits == 8 &&
-                      ((grayPhotometric && spp == 1) ||
-                       (photometric == PHOTOMETRIC_RGB && spp == 3 && planar == PLANARCONFIG_CONTIG));
+  // Gray, RGB and CMYK strips of 8 or 16 bits with interleaved samples: read
+  // row by row; 16-bit samples keep their high byte, extra samples (alpha)
+  // are ignored.
+  uint16_t inkSet = INKSET_CMYK;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkSet);
+  const bool cmyk = photometric == PHOTOMETRIC_SEPARATED && inkSet == INKSET_CMYK && spp >= 4;
+  const bool rgb = photometric == PHOTOMETRIC_RGB && spp >= 3;
+  const bool direct = !TIFFIsTiled(tif) && (bits == 8 || bits == 16) &&
+                      (spp == 1 || planar == PLANARCONFIG_CONTIG) &&
+                      (grayPhotometric || rgb || cmyk);
   if (direct) {
+    const size_t sampleBytes = bits / 8;
+    const size_t pixelBytes = sampleBytes * spp;
     const tmsize_t lineBytes = TIFFScanlineSize(tif);
-    if (lineBytes < tmsize_t(uint64_t(width) * spp)) return false;
+    if (lineBytes <= 0 || uint64_t(lineBytes) < uint64_t(width) * pixelBytes) return false;
     std::unique_ptr<uint8_t[]> line = ImageContainer::Allocate(size_t(lineBytes));
     std::unique_ptr<uint8_t[]> pixels = ImageContainer::Allocate(stride * size_t(height));
     if (!line || !pixels) return false;
     std::memset(pixels.get(), 0, stride * size_t(height));
+    auto sample = [&](uint32_t x, size_t s) -> unsigned {
+      const uint8_t* p = line.get() + x * pixelBytes + s * sampleBytes;
+      if (sampleBytes == 1) return p[0];
+      uint16_t v;
+      std::memcpy(&v, p, 2);  // libtiff hands out native byte order
+      return v >> 8;
+    };
     for (uint32_t y = 0; y < height; ++y) {
       if (TIFFReadScanline(tif, line.get(), y, 0) < 0) return false;
       uint8_t* dst = pixels.get() + size_t(height - 1 - y) * stride;
-      if (spp == 1) {
-        if (photometric == PHOTOMETRIC_MINISWHITE)
-          for (uint32_t x = 0; x < width; ++x) dst[x] = uint8_t(255 - line[x]);
-        else
-          std::memcpy(dst, line.get(), width);
-      } else {
-        for (uint32_t x = 0; x < width; ++x) {
-          dst[3 * x] = line[3 * x + 2];
-          dst[3 * x + 1] = line[3 * x + 1];
-          dst[3 * x + 2] = line[3 * x];
+      for (uint32_t x = 0; x < width; ++x) {
+        if (grayPhotometric) {
+          const unsigned v = sample(x, 0);
+          dst[x] = uint8_t(photometric == PHOTOMETRIC_MINISWHITE ? 255 - v : v);
+        } else if (rgb) {
+          dst[3 * x] = uint8_t(sample(x, 2));
+          dst[3 * x + 1] = uint8_t(sample(x, 1));
+          dst[3 * x + 2] = uint8_t(sample(x, 0));
+        } else {
+          const unsigned k = 255 - sample(x, 3);
+          dst[3 * x] = uint8_t(((255 - sample(x, 2)) * k + 127) / 255);
+          dst[3 * x + 1] = uint8_t(((255 - sample(x, 1)) * k + 127) / 255);
+          dst[3 * x + 2] = uint8_t(((255 - sample(x, 0)) * k + 127) / 255);
         }
       }
     }

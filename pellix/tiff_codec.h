@@ -12,8 +12,8 @@ struct tiff;
 
 namespace pellix {
 
-/// Decodes the first page. 8-bit gray and RGB are read directly; other
-/// layouts (bilevel, 16-bit, palette, CMYK, YCbCr, tiles, planes) go through
+/// Decodes the first page. Gray, RGB and CMYK strips of 8 or 16 bits are read
+/// directly; other layouts (bilevel, palette, YCbCr, tiles, planes) go through
 /// libtiff's RGBA reader and become 8-bit when the page is gray, else 24-bit.
 bool DecodeTiff(const uint8_t* data, size_t size, uint64_t maxImageBytes, ImageContainer& out);
 
