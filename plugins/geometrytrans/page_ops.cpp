@@ -62,9 +62,47 @@ unsigned char* CopyRegion(const cv::Mat& page, cv::Rect region, int* width, int*
   return result;
 }
 
+// Whole shrink factors per axis (1: unchanged), or 0 where the scale is no
+// whole ratio.
+struct WholeFactors {
+  int x = 0;
+  int y = 0;
+};
+
+int WholeFactor(std::int64_t from, std::int64_t to) { return to > 0 && from >= to && from % to == 0 ? int(from / to) : 0; }
+
+// Area averaging by whole factors: OpenCV's fast path covers only a source
+// that is a whole number of cells, so the partial cells at the right and
+// bottom (an odd page width at 600 -> 300 dpi) are averaged on their own.
+// Without this, one leftover column sends the whole page through the general
+// path at several times the cost.
+bool ShrinkByWholeFactors(const cv::Mat& source, cv::Mat& target, WholeFactors f) {
+  if (f.x < 1 || f.y < 1 || (f.x == 1 && f.y == 1)) return false;
+  const int fullX = source.cols / f.x, fullY = source.rows / f.y;
+  if (fullX < 1 || fullY < 1) return false;
+  if (target.cols < fullX || target.cols > fullX + 1 || target.rows < fullY || target.rows > fullY + 1) return false;
+  const int usedX = fullX * f.x, usedY = fullY * f.y;
+  const bool extraColumn = target.cols > fullX;
+  const bool extraRow = target.rows > fullY;
+  if ((extraColumn && source.cols == usedX) || (extraRow && source.rows == usedY)) return false;
+  auto area = [&](cv::Rect from, cv::Rect to) {
+    cv::Mat part = target(to);
+    const uchar* before = part.data;
+    cv::resize(source(from), part, to.size(), 0, 0, cv::INTER_AREA);
+    return part.data == before;
+  };
+  bool ok = area({0, 0, usedX, usedY}, {0, 0, fullX, fullY});
+  if (extraColumn) ok = ok && area({usedX, 0, source.cols - usedX, usedY}, {fullX, 0, 1, fullY});
+  if (extraRow) ok = ok && area({0, usedY, usedX, source.rows - usedY}, {0, fullY, fullX, 1});
+  if (extraColumn && extraRow) {
+    ok = ok && area({usedX, usedY, source.cols - usedX, source.rows - usedY}, {fullX, fullY, 1, 1});
+  }
+  return ok;
+}
+
 // Resamples one axis at a time when one grows and the other shrinks, so each
 // gets the right filter.
-void Resample(const cv::Mat& source, cv::Mat& target, cv::Size size) {
+void Resample(const cv::Mat& source, cv::Mat& target, cv::Size size, WholeFactors factors) {
   const bool growX = size.width > source.cols, growY = size.height > source.rows;
   const bool shrinkX = size.width < source.cols, shrinkY = size.height < source.rows;
   if ((growX && shrinkY) || (growY && shrinkX)) {
@@ -74,20 +112,20 @@ void Resample(const cv::Mat& source, cv::Mat& target, cv::Size size) {
     cv::resize(shrunk, target, size, 0, 0, cv::INTER_CUBIC);
   } else if (growX || growY) {
     cv::resize(source, target, size, 0, 0, cv::INTER_CUBIC);
-  } else {
+  } else if (!ShrinkByWholeFactors(source, target, factors)) {
     cv::resize(source, target, size, 0, 0, cv::INTER_AREA);
   }
 }
 
-unsigned char* ResampleTo(const cv::Mat& page, std::int64_t newWidth, std::int64_t newHeight, int* width,
-                          int* height, GeometryProgress progress) {
+unsigned char* ResampleTo(const cv::Mat& page, std::int64_t newWidth, std::int64_t newHeight, WholeFactors factors,
+                          int* width, int* height, GeometryProgress progress) {
   if (PageBytes(page.type(), newWidth, newHeight) == 0) return nullptr;
   const cv::Size size(static_cast<int>(newWidth), static_cast<int>(newHeight));
   if (size == page.size()) return nullptr;
   ProgressScope scope(progress);
   ResultBuffer out;
   if (!out.Allocate(page.type(), size.width, size.height)) return nullptr;
-  Resample(page, out.Mat(), size);
+  Resample(page, out.Mat(), size, factors);
   unsigned char* result = out.Release();
   if (result) {
     *width = size.width;
@@ -167,15 +205,16 @@ unsigned char* ZoomPage(int srcXDpi, int srcYDpi, int dstXDpi, int dstYDpi, int 
     const std::int64_t twice = 2 * static_cast<std::int64_t>(size) * to / from;
     return std::max<std::int64_t>(1, (twice + 1) / 2);
   };
-  return ResampleTo(page, scaled(page.cols, srcXDpi, dstXDpi), scaled(page.rows, srcYDpi, dstYDpi), width, height,
-                    progress);
+  return ResampleTo(page, scaled(page.cols, srcXDpi, dstXDpi), scaled(page.rows, srcYDpi, dstYDpi),
+                    {WholeFactor(srcXDpi, dstXDpi), WholeFactor(srcYDpi, dstYDpi)}, width, height, progress);
 }
 
 unsigned char* ResizePage(int type, const unsigned char* image, int* width, int* height, int newWidth,
                           int newHeight, GeometryProgress progress) {
   const cv::Mat page = WrapPage(type, image, width, height);
   if (page.empty()) return nullptr;
-  return ResampleTo(page, newWidth, newHeight, width, height, progress);
+  return ResampleTo(page, newWidth, newHeight, {WholeFactor(page.cols, newWidth), WholeFactor(page.rows, newHeight)},
+                    width, height, progress);
 }
 
 }  // namespace geometry

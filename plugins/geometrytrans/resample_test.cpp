@@ -171,3 +171,64 @@ TEST_F(Resample, ZoomLeavesThePageAloneAndReportsProgress) {
 
 }  // namespace
 }  // namespace geometry::testing
+
+namespace geometry::testing {
+namespace {
+
+// Plain area average: each target pixel is the mean of the source pixels in
+// its cell, cells at the right and bottom cut short by the page's end.
+template <class T>
+double CellMean(const cv::Mat& source, int x, int y, int fx, int fy, int channel) {
+  double sum = 0.0;
+  int count = 0;
+  for (int sy = y * fy; sy < std::min(source.rows, (y + 1) * fy); ++sy) {
+    for (int sx = x * fx; sx < std::min(source.cols, (x + 1) * fx); ++sx) {
+      sum += source.ptr<T>(sy)[sx * source.channels() + channel];
+      ++count;
+    }
+  }
+  return sum / count;
+}
+
+template <class T>
+void ExpectAreaMeans(const cv::Mat& source, const cv::Mat& result, int fx, int fy) {
+  for (int y = 0; y < result.rows; ++y) {
+    for (int x = 0; x < result.cols; ++x) {
+      for (int c = 0; c < source.channels(); ++c) {
+        ASSERT_NEAR(result.ptr<T>(y)[x * result.channels() + c], (CellMean<T>(source, x, y, fx, fy, c)), 0.5001)
+            << "at " << x << ", " << y << " channel " << c;
+      }
+    }
+  }
+}
+
+// Whole-ratio zooms (600 -> 300, 600 -> 200) on odd sizes, for every type,
+// against the plain average.
+TEST_F(Resample, WholeRatioShrinkMatchesPlainAverages) {
+  const struct {
+    int sx, sy, dx, dy, fx, fy;
+  } ratios[] = {{600, 600, 300, 300, 2, 2}, {600, 600, 200, 300, 3, 2}, {300, 600, 300, 300, 1, 2},
+                {600, 600, 150, 150, 4, 4}};
+  for (int type = 0; type < 4; ++type) {
+    for (const auto& r : ratios) {
+      for (const cv::Size size : {cv::Size(9, 7), cv::Size(10, 8), cv::Size(31, 17)}) {
+        SCOPED_TRACE(::testing::Message() << "type " << type << " " << size << " by " << r.fx << "x" << r.fy);
+        cv::Mat page(size, MatTypeOfCode(type));
+        cv::randu(page, cv::Scalar::all(0), cv::Scalar::all(type >= 2 ? 65536 : 256));
+        const cv::Mat out = Zoom(page, type, r.sx, r.sy, r.dx, r.dy);
+        ASSERT_FALSE(out.empty());
+        // Rounded sizes: a cell more than half covered is kept.
+        EXPECT_EQ(out.cols, (2 * size.width / r.fx + 1) / 2);
+        EXPECT_EQ(out.rows, (2 * size.height / r.fy + 1) / 2);
+        if (type >= 2) {
+          ExpectAreaMeans<std::uint16_t>(page, out, r.fx, r.fy);
+        } else {
+          ExpectAreaMeans<std::uint8_t>(page, out, r.fx, r.fy);
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace geometry::testing
