@@ -34,13 +34,13 @@ px_add_test(pellix_core_test
   LIBS pellix_core)
 
 # The device paths need the simulated scanner.
-if(TARGET Vantor)
+if(TARGET vantor_sim)
   px_add_test(pellix_session_test
     SOURCES
       ${CMAKE_CURRENT_LIST_DIR}/scan_session_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/pellix_scan_test.cpp
     LIBS pellix_core)
-  add_dependencies(pellix_session_test Vantor pellix-scan)
+  add_dependencies(pellix_session_test vantor_sim pellix-scan)
   foreach(optional Tembra GeometryTrans ColorMatch Postrel)
     if(TARGET ${optional})
       add_dependencies(pellix_session_test ${optional})
