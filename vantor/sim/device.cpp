@@ -169,8 +169,9 @@ void Device::SetParameters(VantorScanParameters& block) {
   const double feed = s.sheet ? FeedLengthUnits(s.sheet->widthUnits(), s.sheet->heightUnits(), placement)
                               : FeedLengthUnits(config_.sheetWidth, config_.sheetHeight, placement);
   const double heightUnits = block.height ? block.height : feed - top;
-  const double pixels = std::floor(width * s.frame.dpiX / 300);
-  const double lines = std::floor(heightUnits * s.frame.dpiY / 300);
+  // The small allowance keeps exact products from rounding down a line.
+  const double pixels = std::floor(width * s.frame.dpiX / 300 + 1e-9);
+  const double lines = std::floor(heightUnits * s.frame.dpiY / 300 + 1e-9);
   // Lines travel in a 16-bit field; a frame below the sheet has none.
   if (pixels < 1 || lines < 1 || lines > 65535) {
     setup_.reset();
@@ -180,7 +181,7 @@ void Device::SetParameters(VantorScanParameters& block) {
   s.frame.pixels = static_cast<int>(pixels);
   s.frame.lines = static_cast<int>(lines);
   s.bytesPerLine = static_cast<uint32_t>(s.frame.pixels) * static_cast<uint32_t>(bpp);
-  s.pageLines = static_cast<int>(std::clamp(std::floor((feed - top) * s.frame.dpiY / 300), 0.0, lines));
+  s.pageLines = static_cast<int>(std::clamp(std::floor((feed - top) * s.frame.dpiY / 300 + 1e-9), 0.0, lines));
   if (config_.shortPageLines > 0) s.pageLines = std::min(s.pageLines, config_.shortPageLines);
 
   if (block.toneTable) {

@@ -26,7 +26,9 @@ uint32_t Le32(const unsigned char* p) {
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
+// Files store dots per metre; the resolution meant was a whole number of dpi.
 std::pair<double, double> Plausible(double x, double y) {
+  x = std::round(x), y = std::round(y);
   if (x >= 30 && x <= 4800 && y >= 30 && y <= 4800) return {x, y};
   return {0, 0};
 }
