@@ -271,7 +271,12 @@ std::string FindProgram(const std::string& program) {
   };
   if (program.empty()) return std::string();
   if (program.find('/') != std::string::npos) return program.front() == '/' && executable(program) ? program : "";
-  const std::string path = Env("PATH");
+  std::string path = Env("PATH");
+  if (!std::getenv("PATH")) {
+    // No PATH at all: the system's default search path, as execvp uses.
+    char buffer[1024] = "";
+    if (::confstr(_CS_PATH, buffer, sizeof buffer) > 0) path = buffer;
+  }
   size_t pos = 0;
   while (pos <= path.size()) {
     size_t colon = path.find(':', pos);

@@ -150,7 +150,9 @@ PX_EXPORT int GetMailClient(char* buffer) {
   try {
     if (!buffer) {
       ListSnapshot() = ClientListText();
-      return static_cast<int>(ListSnapshot().size() + 1);
+      // A length the int result cannot carry is no list at all.
+      if (ListSnapshot().size() >= static_cast<size_t>(INT_MAX)) ListSnapshot().clear();
+      return ListSnapshot().empty() ? 0 : static_cast<int>(ListSnapshot().size() + 1);
     }
     if (ListSnapshot().empty()) ListSnapshot() = ClientListText();
     const std::string& text = ListSnapshot();
