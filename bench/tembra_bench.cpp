@@ -95,6 +95,14 @@ void ToneMap8ColourPlainLoop(benchmark::State& state) {
   });
 }
 
+void ToneMap16ColourPlainLoop(benchmark::State& state) {
+  std::vector<uint16_t> direct(3 * 65536 + 2);
+  for (std::size_t i = 0; i < direct.size(); ++i) direct[i] = static_cast<uint16_t>(65535 - i);
+  OnFreshCopies(state, Colour48Page(), [&](uint8_t* image) {
+    tembra::Lut16Plain(image, Colour48Page().size() / 2, direct.data(), 3);
+  });
+}
+
 void ToneMap16Colour(benchmark::State& state) {
   EnhanceParam p[3];
   UserSettings(p);
@@ -166,6 +174,7 @@ void Register() {
   add("AutoLevel/gray", AutoLevelGray);
   // The loops behind the dispatch, for comparison.
   add("ToneMap/colour8/plain_loop", ToneMap8ColourPlainLoop);
+  add("ToneMap/colour16_48bit_page/plain_loop", ToneMap16ColourPlainLoop);
   add("HueSaturation/hue30_sat20/plain_loop",
       [](benchmark::State& s) { HueSaturation(s, &tembra::HueSatPlain); });
   add("HueSaturation/hue30_sat20/avx2",
