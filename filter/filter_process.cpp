@@ -93,8 +93,7 @@ int RunFilter(int number, unsigned char* image, int mode, int rows, int rowLengt
   // The number and the mode count only as 16-bit values.
   number = static_cast<std::int16_t>(number);
   mode = static_cast<std::int16_t>(mode);
-  // Nothing to do on an empty or absent image; an absurd size is refused the
-  // same way, since nothing can be read outside it.
+  // An absent or empty image has nothing to filter.
   if (image == nullptr || rows <= 0 || rowLength <= 0) return 1;
 
   if (number == 1) {
