@@ -186,8 +186,8 @@ class VantorConformance : public ::testing::Test {
       r.readStatus = read.block.status;
       r.delivered = read.block.linesDelivered;
       // The buffer and the block's wanted count must come back unchanged.
-      EXPECT_EQ(read.block.linesWanted, geo.block.lines);
-      EXPECT_EQ(read.block.buffer, reinterpret_cast<uintptr_t>(buffer.data()));
+      EXPECT_EQ(+read.block.linesWanted, +geo.block.lines);
+      EXPECT_EQ(+read.block.buffer, reinterpret_cast<uintptr_t>(buffer.data()));
       const size_t kept = size_t(std::min<int>(r.delivered, int(geo.block.lines))) * geo.block.bytesPerLine;
       r.data.assign(buffer.data(), buffer.data() + kept);
     }
@@ -220,17 +220,17 @@ TEST_F(VantorConformance, GammaInfoGivesTheTableDepthsOfEachMode) {
     g.block.mode = static_cast<uint16_t>(mode);
     api_.GetGammaInfo(&g.block);
     EXPECT_TRUE(g.Intact());
-    ASSERT_EQ(g.block.status, 0) << "mode " << mode;
-    EXPECT_EQ(g.block.mode, mode);
+    ASSERT_EQ(+g.block.status, 0) << "mode " << mode;
+    EXPECT_EQ(+g.block.mode, mode);
     // The delivered samples have the output depth; a table indexes by the input.
-    EXPECT_EQ(g.block.outputBits, mode == 9 || mode == 10 ? 16 : 8) << "mode " << mode;
-    EXPECT_GE(g.block.inputBits, g.block.outputBits);
-    EXPECT_LE(g.block.inputBits, 16);
+    EXPECT_EQ(+g.block.outputBits, mode == 9 || mode == 10 ? 16 : 8) << "mode " << mode;
+    EXPECT_GE(+g.block.inputBits, +g.block.outputBits);
+    EXPECT_LE(+g.block.inputBits, 16);
   }
   Guarded<VantorGammaInfo> bad;
   bad.block.mode = 3;
   api_.GetGammaInfo(&bad.block);
-  EXPECT_NE(bad.block.status, 0);
+  EXPECT_NE(+bad.block.status, 0);
 }
 
 TEST_F(VantorConformance, EveryModeReadsAConsistentPage) {
@@ -241,7 +241,7 @@ TEST_F(VantorConformance, EveryModeReadsAConsistentPage) {
     ASSERT_EQ(r.setStatus, 0);
     ASSERT_EQ(r.getStatus, 0);
     EXPECT_TRUE(r.startStatus == 0 || r.startStatus == VANTOR_STARTED) << r.startStatus;
-    EXPECT_TRUE(Good(r)) << "status " << r.readStatus << ", " << r.delivered << " of " << r.geometry.lines;
+    EXPECT_TRUE(Good(r)) << "status " << r.readStatus << ", " << r.delivered << " of " << +r.geometry.lines;
     EXPECT_GT(r.delivered, 0);
     EXPECT_EQ(r.stopStatus, 0);
     EXPECT_TRUE(r.guardsIntact);
@@ -249,9 +249,9 @@ TEST_F(VantorConformance, EveryModeReadsAConsistentPage) {
     ASSERT_EQ(bpl % BytesPerPixel(mode), 0u);
     // Full width is 8.5 inches at the delivered horizontal resolution.
     const double pixels = bpl / BytesPerPixel(mode);
-    EXPECT_NEAR(pixels, 8.5 * r.geometry.xDpi, 2.0);
-    EXPECT_GT(r.geometry.xDpi, 0);
-    EXPECT_GT(r.geometry.yDpi, 0);
+    EXPECT_NEAR(pixels, 8.5 * +r.geometry.xDpi, 2.0);
+    EXPECT_GT(+r.geometry.xDpi, 0);
+    EXPECT_GT(+r.geometry.yDpi, 0);
   }
 }
 
@@ -298,7 +298,7 @@ TEST_F(VantorConformance, ProgressFollowsTheLinesAndZeroStopsTheRead) {
   g_progress.stopAfter = 0;
   const ScanResult cancelled = Scan(2, 100, 0, {}, RecordingProgress);
   EXPECT_EQ(cancelled.readStatus, VANTOR_STOPPED);
-  EXPECT_LE(cancelled.delivered, static_cast<int>(cancelled.geometry.lines));
+  EXPECT_LE(cancelled.delivered, static_cast<int>(+cancelled.geometry.lines));
   EXPECT_EQ(g_progress.calls.size(), 1u) << "the device kept asking after a 0";
   EXPECT_EQ(cancelled.stopStatus, 0);
   EXPECT_TRUE(cancelled.guardsIntact);
@@ -313,7 +313,7 @@ TEST_F(VantorConformance, AFrameLongerThanThePaperEndsAsAShortPage) {
   // 14 inches: longer than any sheet the simulator feeds.
   const ScanResult r = Scan(1, 100, 0, Frame{0, 0, 0, 4200});
   ASSERT_EQ(r.setStatus, 0);
-  EXPECT_EQ(r.geometry.lines, 1400u);
+  EXPECT_EQ(+r.geometry.lines, 1400u);
   ASSERT_TRUE(Good(r)) << r.readStatus;
   if (r.readStatus == VANTOR_SHORT_PAGE) {
     EXPECT_LT(r.delivered, 1400);
@@ -327,13 +327,13 @@ TEST_F(VantorConformance, StopScanCanBeRepeated) {
   Open();
   Guarded<VantorStatusBlock> stop;
   api_.StopScan(&stop.block);  // before any scan
-  EXPECT_EQ(stop.block.status, 0);
+  EXPECT_EQ(+stop.block.status, 0);
   const ScanResult r = Scan(1, 75, 0);
   EXPECT_TRUE(Good(r));
   for (int i = 0; i < 3; ++i) {
     stop.block.status = 0xFFFF;
     api_.StopScan(&stop.block);
-    EXPECT_EQ(stop.block.status, 0);
+    EXPECT_EQ(+stop.block.status, 0);
   }
   EXPECT_TRUE(stop.Intact());
   EXPECT_TRUE(Good(Scan(1, 75, 0)));
@@ -343,40 +343,40 @@ TEST_F(VantorConformance, CallsOutOfOrderFailWithoutHarm) {
   Open();
   Guarded<VantorGeometry> geo;
   api_.GetParameters(&geo.block);
-  EXPECT_NE(geo.block.status, 0) << "geometry before any parameters";
+  EXPECT_NE(+geo.block.status, 0) << "geometry before any parameters";
 
   Guarded<VantorStartBlock> start;
   api_.StartScanEx(&start.block, 1);
-  EXPECT_NE(start.block.status, 0) << "started without parameters";
+  EXPECT_NE(+start.block.status, 0) << "started without parameters";
 
   GuardedBuffer buffer(1000);
   Guarded<VantorReadBlock> read;
   read.block.linesWanted = 10;
   read.block.buffer = reinterpret_cast<uintptr_t>(buffer.data());
   api_.ReadScannedData(&read.block);
-  EXPECT_NE(read.block.status, 0);
-  EXPECT_NE(read.block.status, VANTOR_SHORT_PAGE);
-  EXPECT_EQ(read.block.linesDelivered, 0);
+  EXPECT_NE(+read.block.status, 0);
+  EXPECT_NE(+read.block.status, VANTOR_SHORT_PAGE);
+  EXPECT_EQ(+read.block.linesDelivered, 0);
   EXPECT_TRUE(buffer.Intact());
   EXPECT_TRUE(start.Intact() && read.Intact() && geo.Intact());
 
   // A read after the page ended is no page either.
   ASSERT_EQ(Set(1, 75, {}), 0);
   api_.GetParameters(&geo.block);
-  ASSERT_EQ(geo.block.status, 0);
+  ASSERT_EQ(+geo.block.status, 0);
   std::vector<uint8_t> page(size_t(geo.block.bytesPerLine) * geo.block.lines);
   start.block.status = 0xFFFF;
   api_.StartScanEx(&start.block, 1);
-  ASSERT_TRUE(start.block.status == 0 || start.block.status == VANTOR_STARTED);
+  ASSERT_TRUE(+start.block.status == 0 || +start.block.status == VANTOR_STARTED);
   read.block.linesWanted = static_cast<uint16_t>(geo.block.lines);
   read.block.buffer = reinterpret_cast<uintptr_t>(page.data());
   api_.ReadScannedData(&read.block);
-  ASSERT_TRUE(read.block.status == 0 || read.block.status == VANTOR_SHORT_PAGE);
+  ASSERT_TRUE(+read.block.status == 0 || +read.block.status == VANTOR_SHORT_PAGE);
   VantorStatusBlock stop{};
   api_.StopScan(&stop);
   api_.ReadScannedData(&read.block);
-  EXPECT_NE(read.block.status, 0);
-  EXPECT_NE(read.block.status, VANTOR_SHORT_PAGE);
+  EXPECT_NE(+read.block.status, 0);
+  EXPECT_NE(+read.block.status, VANTOR_SHORT_PAGE);
 }
 
 TEST_F(VantorConformance, BadParametersAreRefused) {
@@ -391,8 +391,8 @@ TEST_F(VantorConformance, BadParametersAreRefused) {
   // A refused frame leaves nothing to start.
   Guarded<VantorStartBlock> start;
   api_.StartScanEx(&start.block, 1);
-  EXPECT_NE(start.block.status, 0);
-  EXPECT_NE(start.block.status, VANTOR_STARTED);
+  EXPECT_NE(+start.block.status, 0);
+  EXPECT_NE(+start.block.status, VANTOR_STARTED);
   // Within the device everything goes.
   EXPECT_EQ(Set(2, 300, Frame{1275, 0, 1275, 300}), 0);
   EXPECT_EQ(Set(2, 300, Frame{0, 0, 2550, 300}), 0);
@@ -405,22 +405,22 @@ TEST_F(VantorConformance, ReadRefusesAMissingBufferAndUnknownOrder) {
   api_.GetParameters(&geo.block);
   Guarded<VantorStartBlock> start;
   api_.StartScanEx(&start.block, 1);
-  ASSERT_TRUE(start.block.status == 0 || start.block.status == VANTOR_STARTED);
+  ASSERT_TRUE(+start.block.status == 0 || +start.block.status == VANTOR_STARTED);
   Guarded<VantorReadBlock> read;
   read.block.linesWanted = static_cast<uint16_t>(geo.block.lines);
   read.block.buffer = 0;
   api_.ReadScannedData(&read.block);
-  EXPECT_NE(read.block.status, 0);
-  EXPECT_NE(read.block.status, VANTOR_SHORT_PAGE);
+  EXPECT_NE(+read.block.status, 0);
+  EXPECT_NE(+read.block.status, VANTOR_SHORT_PAGE);
   GuardedBuffer buffer(size_t(geo.block.bytesPerLine) * geo.block.lines, 0x5A);
   read.block.buffer = reinterpret_cast<uintptr_t>(buffer.data());
   read.block.channelOrder = 7;
   api_.ReadScannedData(&read.block);
-  EXPECT_NE(read.block.status, 0);
+  EXPECT_NE(+read.block.status, 0);
   EXPECT_TRUE(buffer.Intact());
   VantorStatusBlock stop{};
   api_.StopScan(&stop);
-  EXPECT_EQ(stop.status, 0);
+  EXPECT_EQ(+stop.status, 0);
 }
 
 TEST_F(VantorConformance, MissingBlocksAreIgnored) {
@@ -458,7 +458,7 @@ TEST_F(VantorConformance, ToneTableIsReadNotWritten) {
     api_.ReadScannedData(&read);
     VantorStatusBlock stop{};
     api_.StopScan(&stop);
-    EXPECT_TRUE(read.status == 0 || read.status == VANTOR_SHORT_PAGE);
+    EXPECT_TRUE(+read.status == 0 || +read.status == VANTOR_SHORT_PAGE);
     EXPECT_TRUE(table.Intact());
     EXPECT_TRUE(std::equal(before.begin(), before.end(), table.data()));
     EXPECT_TRUE(buffer.Intact());

@@ -203,11 +203,11 @@ TEST_F(SimulatorTest, DefaultPageIsTheSkewedSheetOnTheDarkBackground) {
   LoadAndOpen();
   const Scan s = DoScan({.mode = 2, .dpi = 100});
   ASSERT_EQ(s.read, 0);
-  EXPECT_EQ(s.geo.bytesPerLine, 850u * 3);
+  EXPECT_EQ(+s.geo.bytesPerLine, 850u * 3);
   // The skewed A4 sheet's lowest corner plus the trailing margin.
   const double a = 1.5 * M_PI / 180;
-  EXPECT_EQ(s.geo.lines, uint32_t((45 + 2480 * std::sin(a) + 3508 * std::cos(a) + 30) / 3));
-  EXPECT_EQ(s.delivered, int(s.geo.lines));
+  EXPECT_EQ(+s.geo.lines, uint32_t((45 + 2480 * std::sin(a) + 3508 * std::cos(a) + 30) / 3));
+  EXPECT_EQ(s.delivered, int(+s.geo.lines));
   auto at = [&](int x, int y) { return &s.data[(size_t(y) * 850 + size_t(x)) * 3]; };
   EXPECT_EQ(at(2, 2)[0], 30);
   EXPECT_EQ(at(845, 1000)[1], 30);
@@ -258,7 +258,7 @@ TEST_F(SimulatorTest, FaultOpenFailuresCountFromTheLoad) {
   VantorScanParameters p{};
   p.resolution = 100, p.mode = 1;
   api_.SetParameters(&p);
-  EXPECT_NE(p.status, 0) << "not open";
+  EXPECT_NE(+p.status, 0) << "not open";
 }
 
 TEST_F(SimulatorTest, FaultRefusedParameters) {
@@ -268,7 +268,7 @@ TEST_F(SimulatorTest, FaultRefusedParameters) {
   EXPECT_NE(s.set, 0);
   VantorGeometry geo{};
   api_.GetParameters(&geo);
-  EXPECT_NE(geo.status, 0);
+  EXPECT_NE(+geo.status, 0);
 }
 
 TEST_F(SimulatorTest, FaultShortPageStopsAfterTheGivenLines) {
@@ -291,7 +291,7 @@ TEST_F(SimulatorTest, FaultReadFailureExtraLinesAndJam) {
   LoadAndOpen();
   Scan s = DoScan({.mode = 1});
   EXPECT_EQ(s.read, 0);
-  EXPECT_EQ(s.delivered, int(s.geo.lines) + 5);  // DoScan checks the guard line
+  EXPECT_EQ(s.delivered, int(+s.geo.lines) + 5);  // DoScan checks the guard line
 
   fs::remove(dir_ / "state/state.ini");  // both reads above used up a sheet
   Configure("PaperJam=1\nFeederPages=1\n");
@@ -299,7 +299,7 @@ TEST_F(SimulatorTest, FaultReadFailureExtraLinesAndJam) {
   s = DoScan({.mode = 1});
   EXPECT_EQ(s.read, 51);
   EXPECT_GT(s.delivered, 0);
-  EXPECT_LT(s.delivered, int(s.geo.lines));
+  EXPECT_LT(s.delivered, int(+s.geo.lines));
   EXPECT_EQ(api_.IsPaperOn(), 1) << "a jammed sheet stays";
   Configure("FeederPages=1\n");
   LoadAndOpen();
@@ -360,19 +360,19 @@ TEST_F(SimulatorTest, PageFolderFeedsFilesInNameOrder) {
   // a.bmp: 60 x 40 pixels at 150 dpi = 120 x 80 units.
   Scan s = DoScan({.mode = 2, .dpi = 300});
   ASSERT_EQ(s.read, 0);
-  EXPECT_EQ(s.geo.lines, 30u + 80 + 30);
+  EXPECT_EQ(+s.geo.lines, 30u + 80 + 30);
   uint8_t red[3];
   const uint8_t trueRed[3] = {255, 0, 0};
   vantor_sim::SensorResponse8(trueRed, red);
   const uint8_t* p = &s.data[(60u * s.geo.bytesPerLine / 3 + 90) * 3];
   for (int ch = 0; ch < 3; ++ch) EXPECT_NEAR(p[ch], red[ch], 1) << ch;
-  EXPECT_EQ(s.data[(60u * s.geo.bytesPerLine / 3 + 155) * 3], 30) << "right of the sheet";
+  EXPECT_EQ(s.data[(60u * +s.geo.bytesPerLine / 3 + 155) * 3], 30) << "right of the sheet";
   EXPECT_TRUE(fs::exists(dir_ / "pages/scanned/a.bmp"));
   EXPECT_FALSE(fs::exists(dir_ / "pages/a.bmp"));
 
   s = DoScan({.mode = 2, .dpi = 300});
   ASSERT_EQ(s.read, 0);
-  EXPECT_EQ(s.geo.lines, 30u + 45 + 30);
+  EXPECT_EQ(+s.geo.lines, 30u + 45 + 30);
   EXPECT_TRUE(fs::exists(dir_ / "pages/scanned/b.bmp"));
   EXPECT_EQ(api_.IsPaperOn(), 0);
   EXPECT_NE(DoScan({.mode = 2}).start, 0);
@@ -445,10 +445,10 @@ TEST_F(SimulatorTest, DeliveredResolutionOverridesTheRequest) {
   LoadAndOpen();
   const Scan normal = DoScan({.mode = 1, .dpi = 150, .height = 900});
   ASSERT_EQ(normal.read, 0);
-  EXPECT_EQ(normal.geo.xDpi, 150);
-  EXPECT_EQ(normal.geo.yDpi, 600);
-  EXPECT_EQ(normal.geo.lines, 1800u);
-  EXPECT_EQ(normal.geo.bytesPerLine, 1275u);
+  EXPECT_EQ(+normal.geo.xDpi, 150);
+  EXPECT_EQ(+normal.geo.yDpi, 600);
+  EXPECT_EQ(+normal.geo.lines, 1800u);
+  EXPECT_EQ(+normal.geo.bytesPerLine, 1275u);
   EXPECT_EQ(normal.delivered, 1800);
 }
 
@@ -502,7 +502,7 @@ TEST_F(SimulatorTest, ProgressCancelAndPartialReads) {
   api_.SetParameters(&p);
   VantorGeometry geo{};
   api_.GetParameters(&geo);
-  ASSERT_EQ(geo.lines, 200u);
+  ASSERT_EQ(+geo.lines, 200u);
   VantorStartBlock start{};
   api_.StartScanEx(&start, 1);
   std::vector<uint8_t> page(size_t(geo.bytesPerLine) * 200);
@@ -510,13 +510,13 @@ TEST_F(SimulatorTest, ProgressCancelAndPartialReads) {
   read.linesWanted = 120;
   read.buffer = reinterpret_cast<uintptr_t>(page.data());
   api_.ReadScannedData(&read);
-  EXPECT_EQ(read.status, 0);
-  EXPECT_EQ(read.linesDelivered, 120);
+  EXPECT_EQ(+read.status, 0);
+  EXPECT_EQ(+read.linesDelivered, 120);
   read.linesWanted = 80;
   read.buffer = reinterpret_cast<uintptr_t>(page.data() + 120 * geo.bytesPerLine);
   api_.ReadScannedData(&read);
-  EXPECT_EQ(read.status, 0);
-  EXPECT_EQ(read.linesDelivered, 80);
+  EXPECT_EQ(+read.status, 0);
+  EXPECT_EQ(+read.linesDelivered, 80);
   VantorStatusBlock stop{};
   api_.StopScan(&stop);
   fs::remove(dir_ / "state/state.ini");
@@ -529,11 +529,11 @@ TEST_F(SimulatorTest, FramesAndResolutions) {
   for (int dpi : {75, 282, 318, 371, 600}) {
     const Scan s = DoScan({.mode = 1, .dpi = dpi, .left = 300, .top = 600, .width = 600, .height = 90});
     ASSERT_EQ(s.read, 0) << dpi;
-    EXPECT_EQ(s.geo.bytesPerLine, uint32_t(600 * dpi / 300)) << dpi;
-    EXPECT_EQ(s.geo.lines, uint32_t(90 * dpi / 300)) << dpi;
+    EXPECT_EQ(+s.geo.bytesPerLine, uint32_t(600 * dpi / 300)) << dpi;
+    EXPECT_EQ(+s.geo.lines, uint32_t(90 * dpi / 300)) << dpi;
   }
   // Width 0 runs to the device's right edge.
-  EXPECT_EQ(DoScan({.mode = 1, .dpi = 300, .left = 300, .height = 30}).geo.bytesPerLine, 2250u);
+  EXPECT_EQ(+DoScan({.mode = 1, .dpi = 300, .left = 300, .height = 30}).geo.bytesPerLine, 2250u);
   // A frame below the sheet has nothing to read; one too long for the
   // 16-bit line count is refused.
   EXPECT_NE(DoScan({.mode = 1, .dpi = 300, .top = 9000}).set, 0);

@@ -34,6 +34,7 @@ const std::vector<uint16_t>& EncodeTable() {
 namespace {
 
 inline uint16_t Encode(const uint16_t* table, float light) {
+  if (!(light > 0.0f)) return table[0];  // also NaN
   const float scaled = std::sqrt(std::clamp(light, 0.0f, 1.0f)) * static_cast<float>(kEncodeMax) + 0.5f;
   return table[static_cast<size_t>(scaled)];
 }
