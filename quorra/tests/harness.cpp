@@ -25,8 +25,11 @@ Harness::Harness(const std::map<std::string, std::string>& libraries) {
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   folder_ = pattern;
   fs::copy_file(QUORRA_MODULE, folder_ + "/Quorra.so");
-  for (const auto& [from, to] : libraries)
-    fs::copy_file(std::string(QUORRA_STANDIN_DIR) + "/" + from, folder_ + "/" + to);
+  for (const auto& [from, to] : libraries) {
+    // Absolute names are real libraries; the others come from the stand-ins.
+    const std::string source = from.front() == '/' ? from : std::string(QUORRA_STANDIN_DIR) + "/" + from;
+    fs::copy_file(source, folder_ + "/" + to);
+  }
   handle_ = dlopen((folder_ + "/Quorra.so").c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle_) throw std::runtime_error(dlerror());
   api_.ForEach([&](const char* name, auto& slot) {

@@ -14,8 +14,8 @@
 
 namespace quorra_test {
 
-/// File in the stand-in folder -> name in the test folder. Leave a library
-/// out to test its absence.
+/// File in the stand-in folder (or an absolute path) -> name in the test
+/// folder. Leave a library out to test its absence.
 std::map<std::string, std::string> StandardLibraries();
 
 class Harness {
