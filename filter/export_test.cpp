@@ -19,6 +19,7 @@ TEST(FilterLibrary, BindsItsOneExportAndHidesTheRest) {
   FilterApi api;
   ASSERT_TRUE(module.BindAll(api));
   EXPECT_EQ(module.Symbol("_ZN2px6filter9RunFilterEiPhiii"), nullptr);
+  EXPECT_EQ(module.Symbol("_ZZNSt8__detail18__to_chars_10_implImEEvPcjT_E8__digits"), nullptr);
   EXPECT_EQ(module.Symbol("_ZN2px6filter10KernelPassERKNS0_5PlaneERKNS0_6KernelERNS0_8WorkRowsE"),
             nullptr);
 
