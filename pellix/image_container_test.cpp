@@ -1,10 +1,8 @@
 #include "pellix/image_container.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <tiffio.h>
 
-#include <csignal>
 #include <cstring>
 #include <vector>
 
@@ -602,21 +600,6 @@ TEST(ImageContainerSave, FormatNoneWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("empty.bmp")));
 }
 
-// Runs `body` with the file size limited to `bytes`, so writes beyond it fail
-// the way a full disk does.
-template <typename F>
-void WithFileSizeLimit(rlim_t bytes, F body) {
-  struct rlimit old {};
-  getrlimit(RLIMIT_FSIZE, &old);
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit limited = old;
-  limited.rlim_cur = bytes;
-  setrlimit(RLIMIT_FSIZE, &limited);
-  body();
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
-}
-
 TEST(ImageContainerSave, AFailedSaveKeepsTheOldFile) {
   ScratchFolder dir;
   const std::string path = dir.File("page.bmp");
@@ -624,7 +607,7 @@ TEST(ImageContainerSave, AFailedSaveKeepsTheOldFile) {
   const std::string before = ReadFile(path);
   const ImageContainer big = MakePattern(400, 400, 24);
   for (Format format : {Format::Bmp, Format::Tiff, Format::Jpeg}) {
-    WithFileSizeLimit(before.size() + 10, [&] { EXPECT_FALSE(big.Save(path, format)); });
+    pellix_test::WithFileSizeLimit(before.size() + 10, [&] { EXPECT_FALSE(big.Save(path, format)); });
     EXPECT_EQ(ReadFile(path), before);
   }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),

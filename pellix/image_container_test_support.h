@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -137,6 +139,21 @@ inline bool HaveTool(const std::string& name) {
   bool ok = false;
   RunCommand("command -v " + name, ok);
   return ok;
+}
+
+// Runs `body` with the file size limited to `bytes`, so writes beyond it fail
+// the way a full disk does.
+template <typename F>
+void WithFileSizeLimit(rlim_t bytes, F body) {
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limited = old;
+  limited.rlim_cur = bytes;
+  setrlimit(RLIMIT_FSIZE, &limited);
+  body();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
 }
 
 }  // namespace pellix_test

@@ -5,7 +5,6 @@
 #include <tiffio.h>
 
 #include <filesystem>
-#include <regex>
 
 #include "pellix/image_container.h"
 #include "pellix/image_container_test_support.h"
@@ -21,6 +20,24 @@ using pellix_test::ReadFile;
 using pellix_test::RunCommand;
 using pellix_test::ScratchFolder;
 using pellix_test::WriteFile;
+
+// Tool output with every run of blanks made one space, so column widths do
+// not matter.
+std::string Squeeze(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == ' ' || c == '\t') {
+      if (!out.empty() && out.back() != ' ') out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return Squeeze(text).find(part) != std::string::npos;
+}
 
 size_t FilesIn(const std::string& folder) {
   return size_t(std::distance(std::filesystem::directory_iterator(folder),
@@ -218,6 +235,27 @@ TEST_F(ExportTest, AnUnreadablePageFailsTheExportAndKeepsTheOldFile) {
   EXPECT_EQ(ReadFile(out), oldTiff);
 }
 
+TEST_F(ExportTest, AWriteThatFailsHalfwayKeepsTheOldFile) {
+  const std::string tiff = dir_.File("all.tif");
+  const std::string pdf = dir_.File("all.pdf");
+  ASSERT_TRUE(WriteTiff({tif_}, tiff));
+  ASSERT_TRUE(WritePdf({tif_}, pdf));
+  const std::string oldTiff = ReadFile(tiff);
+  const std::string oldPdf = ReadFile(pdf);
+  const size_t files = FilesIn(dir_.Path());
+  // Big pages and too little room for them, as on a full disk.
+  const std::string big = dir_.File("big.bmp");
+  ASSERT_TRUE(SavePage(MakePattern(600, 800, 24), big));
+  pellix_test::WithFileSizeLimit(std::max(oldTiff.size(), oldPdf.size()) + 2000, [&] {
+    EXPECT_FALSE(WriteTiff({big, big}, tiff));
+    EXPECT_FALSE(WritePdf({big, big}, pdf));
+  });
+  EXPECT_EQ(ReadFile(tiff), oldTiff);
+  EXPECT_EQ(ReadFile(pdf), oldPdf);
+  // Only the big page is new: no temporary output is left behind.
+  EXPECT_EQ(FilesIn(dir_.Path()), files + 1);
+}
+
 TEST_F(ExportTest, PdfPagesAreImageSizedAndTheJpegIsEmbeddedUnchanged) {
   const std::string out = dir_.File("pages.pdf");
   ASSERT_TRUE(WritePdf({bmp_, jpg_}, out));
@@ -233,16 +271,14 @@ TEST_F(ExportTest, PdfPagesAreImageSizedAndTheJpegIsEmbeddedUnchanged) {
   bool ok = false;
   const std::string info = RunCommand("pdfinfo -f 1 -l 2 '" + out + "'", ok);
   ASSERT_TRUE(ok) << info;
-  EXPECT_TRUE(std::regex_search(info, std::regex(R"(Pages:\s+2\n)"))) << info;
-  EXPECT_TRUE(std::regex_search(info, std::regex(R"(Page\s+1 size:\s+41 x 23 pts)"))) << info;
-  EXPECT_TRUE(std::regex_search(info, std::regex(R"(Page\s+2 size:\s+30 x 50 pts)"))) << info;
+  EXPECT_TRUE(Contains(info, "Pages: 2\n")) << info;
+  EXPECT_TRUE(Contains(info, "Page 1 size: 41 x 23 pts")) << info;
+  EXPECT_TRUE(Contains(info, "Page 2 size: 30 x 50 pts")) << info;
   const std::string list = RunCommand("pdfimages -list '" + out + "'", ok);
   ASSERT_TRUE(ok) << list;
   // page num type width height color comp bpc enc ...
-  const std::regex line1(R"(\n\s*1\s+0\s+image\s+41\s+23\s+rgb\s+3\s+8\s+jpeg)");
-  const std::regex line2(R"(\n\s*2\s+1\s+image\s+30\s+50\s+gray\s+1\s+8\s+jpeg)");
-  EXPECT_TRUE(std::regex_search(list, line1)) << list;
-  EXPECT_TRUE(std::regex_search(list, line2)) << list;
+  EXPECT_TRUE(Contains(list, "\n 1 0 image 41 23 rgb 3 8 jpeg ")) << list;
+  EXPECT_TRUE(Contains(list, "\n 2 1 image 30 50 gray 1 8 jpeg ")) << list;
   // Extracted as it is stored, the second image is the page file itself.
   RunCommand("pdfimages -j -f 2 -l 2 '" + out + "' '" + dir_.File("x") + "'", ok);
   ASSERT_TRUE(ok);
@@ -257,7 +293,7 @@ TEST_F(ExportTest, PdfReplacesAnExistingFile) {
   bool ok = false;
   const std::string info = RunCommand("pdfinfo '" + out + "'", ok);
   ASSERT_TRUE(ok) << info;
-  EXPECT_TRUE(std::regex_search(info, std::regex(R"(Pages:\s+3\n)"))) << info;
+  EXPECT_TRUE(Contains(info, "Pages: 3\n")) << info;
 }
 
 }  // namespace
