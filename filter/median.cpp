@@ -1,7 +1,8 @@
 // The median pass of the descreen filter: each value becomes the fifth of the
 // nine sorted values of its neighbourhood, with the buffering and borders of
-// a kernel pass. A fixed 19-exchange network finds the median without
-// branches, so the AVX2 loop runs it on 32 bytes at once.
+// a kernel pass. Both loops work without branches: the plain one through a
+// fixed 19-exchange network, the AVX2 one on 32 bytes at once from sorted
+// columns.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -48,6 +49,40 @@ __attribute__((target("avx2"))) inline __m256i Load32(const unsigned char* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
+// With each column of three sorted (low, middle, high), the median of nine is
+// the median of: the highest low, the middle of the middles, the lowest high.
+// Each sorted column serves three outputs, so it is sorted once, for a chunk
+// of the row at a time.
+__attribute__((target("avx2"))) inline void Sort3(__m256i& a, __m256i& b, __m256i& c) {
+  __m256i t = _mm256_min_epu8(a, b);
+  b = _mm256_max_epu8(a, b);
+  a = t;
+  t = _mm256_min_epu8(b, c);
+  c = _mm256_max_epu8(b, c);
+  b = t;
+  t = _mm256_min_epu8(a, b);
+  b = _mm256_max_epu8(a, b);
+  a = t;
+}
+
+__attribute__((target("avx2"))) inline __m256i Median3(__m256i a, __m256i b, __m256i c) {
+  return _mm256_max_epu8(_mm256_min_epu8(a, b), _mm256_min_epu8(_mm256_max_epu8(a, b), c));
+}
+
+constexpr int kChunk = 256;
+
+__attribute__((target("avx2"))) void SortColumns(const unsigned char* above,
+                                                 const unsigned char* own,
+                                                 const unsigned char* below, int x,
+                                                 unsigned char* lo, unsigned char* mid,
+                                                 unsigned char* hi) {
+  __m256i a = Load32(above + x), b = Load32(own + x), c = Load32(below + x);
+  Sort3(a, b, c);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(lo), a);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(mid), b);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(hi), c);
+}
+
 __attribute__((target("avx2"))) void MedianRowAvx2(const unsigned char* above,
                                                    const unsigned char* own,
                                                    const unsigned char* below,
@@ -57,19 +92,23 @@ __attribute__((target("avx2"))) void MedianRowAvx2(const unsigned char* above,
   int x = 0;
   for (; x < first; ++x) out[x] = MedianAt(above, own, below, x, used, step);
   const int end = used - step;
-  for (; x + 32 <= end; x += 32) {
-    __m256i p[9] = {Load32(above + x - step), Load32(above + x), Load32(above + x + step),
-                    Load32(own + x - step),   Load32(own + x),   Load32(own + x + step),
-                    Load32(below + x - step), Load32(below + x), Load32(below + x + step)};
-#define PX_SORT(a, b)                                 \
-  {                                                   \
-    const __m256i small = _mm256_min_epu8(p[a], p[b]); \
-    p[b] = _mm256_max_epu8(p[a], p[b]);               \
-    p[a] = small;                                     \
-  }
-    PX_MEDIAN9_NETWORK(PX_SORT)
-#undef PX_SORT
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), p[4]);
+  alignas(32) unsigned char lo[kChunk + 32], mid[kChunk + 32], hi[kChunk + 32];
+  while (end - x >= 32) {
+    const int n = std::min(kChunk, (end - x) / 32 * 32);
+    // Columns for positions x - step .. x + n + step - 1: n of them in full
+    // blocks, then the last 2 x step through one block that overlaps.
+    const int base = x - step;
+    for (int i = 0; i < n; i += 32) SortColumns(above, own, below, base + i, lo + i, mid + i, hi + i);
+    const int tail = n + 2 * step - 32;
+    SortColumns(above, own, below, base + tail, lo + tail, mid + tail, hi + tail);
+    for (int i = 0; i < n; i += 32) {
+      const int l = i, c = i + step, r = i + 2 * step;
+      const __m256i maxLow = _mm256_max_epu8(_mm256_max_epu8(Load32(lo + l), Load32(lo + c)), Load32(lo + r));
+      const __m256i minHigh = _mm256_min_epu8(_mm256_min_epu8(Load32(hi + l), Load32(hi + c)), Load32(hi + r));
+      const __m256i midMid = Median3(Load32(mid + l), Load32(mid + c), Load32(mid + r));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + i), Median3(maxLow, midMid, minHigh));
+    }
+    x += n;
   }
   for (; x < used; ++x) out[x] = MedianAt(above, own, below, x, used, step);
 }
