@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "plugins/colormatch/colormatch_config.h"
+#include "plugins/colormatch/matrix_shaper16.h"
 
 namespace colormatch {
 
@@ -24,9 +25,13 @@ class ColorTransform {
 
   /// Builds every transform for `config`; false (and nothing held) when a
   /// profile cannot be read or made, or Little CMS refuses the transform.
-  bool Build(const ColorMatchConfig& config);
+  /// `matrixShaper16` allows the 16-bit matrix-shaper path where it applies
+  /// (tests compare it with Little CMS's own evaluation).
+  bool Build(const ColorMatchConfig& config, bool matrixShaper16 = true);
   void Clear();
   bool Ready() const { return transforms_[0] != nullptr; }
+  /// True when 16-bit pages take the MatrixShaper16 path.
+  bool UsesMatrixShaper16() const { return fast16_.Ready(); }
 
   /// In place; rows top first without gaps; order 0 R,G,B, 1 B,G,R. False
   /// (image untouched) when not ready or the arguments are unusable.
@@ -40,6 +45,7 @@ class ColorTransform {
   cmsContext context_ = nullptr;
   // [0] RGB 8, [1] BGR 8, [2] RGB 16, [3] BGR 16.
   cmsHTRANSFORM transforms_[4] = {};
+  MatrixShaper16 fast16_;
 };
 
 }  // namespace colormatch

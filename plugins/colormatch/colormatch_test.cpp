@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "interfaces/colormatch_api.h"
 #include "platform/ini_file.h"
 #include "platform/module.h"
+#include "plugins/colormatch/color_transform.h"
 #include "plugins/colormatch/colormatch_config.h"
 #include "plugins/colormatch/colormatch_test_support.h"
 #include "vantor/sim/sensor_response.h"
@@ -30,6 +32,11 @@ using vantor_sim::kChartPatches;
 std::string BinDir() {
   const char* dir = std::getenv("PX_BIN_DIR");
   return dir ? dir : "";
+}
+
+std::string ReadFileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteFile(const fs::path& path, const std::string& text) {
@@ -266,6 +273,69 @@ TEST_F(ColorMatchTest, BothDepthsAndOrdersMatchTheExactCorrection) {
   }
   EXPECT_EQ(bad8, 0);
   EXPECT_EQ(bad16, 0);
+}
+
+// The 16-bit matrix-shaper path against Little CMS's own full evaluation,
+// for curves and primaries unlike the shipped ones: gamma, sRGB, linear and
+// tabulated curves, profiles read from files, both channel orders.
+TEST_F(ColorMatchTest, MatrixShaperPathAgreesWithLittleCms) {
+  auto save = [&](const char* name, const cmsCIExyYTRIPLE& primaries, cmsToneCurve* curves[3]) {
+    const cmsCIExyY d65{0.3127, 0.3290, 1.0};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&d65, &primaries, curves);
+    ASSERT_TRUE(profile);
+    ASSERT_TRUE(cmsSaveProfileToFile(profile, (temp_ / name).c_str()));
+    cmsCloseProfile(profile);
+  };
+  const cmsCIExyYTRIPLE wide{{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}};
+  cmsToneCurve* g22 = cmsBuildGamma(nullptr, 2.2);
+  cmsToneCurve* g10 = cmsBuildGamma(nullptr, 1.0);
+  uint16_t table[256];
+  for (int i = 0; i < 256; ++i) table[i] = static_cast<uint16_t>(std::lround(std::pow(i / 255.0, 1.6) * 65535.0));
+  cmsToneCurve* tabulated = cmsBuildTabulatedToneCurve16(nullptr, 256, table);
+  cmsToneCurve* wideCurves[3] = {g22, g22, g22};
+  cmsToneCurve* linearCurves[3] = {g10, g10, g10};
+  cmsToneCurve* tableCurves[3] = {tabulated, g22, tabulated};
+  save("wide.icc", wide, wideCurves);
+  save("linear.icc", wide, linearCurves);
+  save("table.icc", wide, tableCurves);
+  for (cmsToneCurve* curve : {g22, g10, tabulated}) cmsFreeToneCurve(curve);
+  cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+  ASSERT_TRUE(cmsSaveProfileToFile(srgb, (temp_ / "srgb.icc").c_str()));
+  cmsCloseProfile(srgb);
+
+  const std::string described = "[ColorMatch]\nRedPrimary = 0.68 0.31\nGreenPrimary = 0.27 0.69\n"
+                                "BluePrimary = 0.14 0.05\nWhitePoint = 0.3127 0.329\nGamma = 2.2 1.8 1.0\n";
+  const std::vector<std::string> files = {
+      ReadFileText(ShippedFile("Sepcal.ini")),
+      described + "OutputSpace = wide.icc\n",
+      "[ColorMatch]\nInputProfile = srgb.icc\nOutputSpace = linear.icc\nIntent = Saturation\n",
+      "[ColorMatch]\nInputProfile = table.icc\nOutputSpace = table.icc\n",
+      "[ColorMatch]\nInputProfile = linear.icc\nIntent = RelativeColorimetric\n",
+  };
+  std::mt19937 random(3);
+  std::vector<uint8_t> original(4096 * 6);
+  for (auto& b : original) b = static_cast<uint8_t>(random());
+  for (size_t i = 0; i < 600; ++i) original[2 * i + 1] = static_cast<uint8_t>(random() % 8);  // near black
+  for (const std::string& text : files) {
+    WriteFile(temp_ / "pair.ini", text);
+    const auto config = colormatch::LoadColorMatchConfig((temp_ / "pair.ini").string());
+    ASSERT_TRUE(config) << text;
+    colormatch::ColorTransform fast, reference;
+    ASSERT_TRUE(fast.Build(*config, true));
+    ASSERT_TRUE(reference.Build(*config, false));
+    ASSERT_TRUE(fast.UsesMatrixShaper16());
+    ASSERT_FALSE(reference.UsesMatrixShaper16());
+    for (int order : {0, 1}) {
+      std::vector<uint8_t> a = original, b = original;
+      ASSERT_TRUE(fast.Apply16(a.data(), 64, 64, order));
+      ASSERT_TRUE(reference.Apply16(b.data(), 64, 64, order));
+      int worst = 0;
+      for (size_t i = 0; i < a.size(); i += 2)
+        worst = std::max(worst, std::abs((a[i] | (a[i + 1] << 8)) - (b[i] | (b[i + 1] << 8))));
+      // A sixteenth of an 8-bit level.
+      EXPECT_LE(worst, 16) << text << " order " << order;
+    }
+  }
 }
 
 TEST_F(ColorMatchTest, BrokenDataFilesSwitchMatchingOff) {
