@@ -1,6 +1,6 @@
-// Saving an A4 300 dpi colour page as JPEG, TIFF and BMP, and exporting ten
-// such pages to PDF and to a multi-page TIFF. Each benchmark reports
-// ms_per_page.
+// Saving an A4 300 dpi colour page as JPEG, TIFF and BMP, exporting ten such
+// pages to PDF and to a multi-page TIFF, and the page list's rotation,
+// thumbnail and preview scaling. Each benchmark reports ms_per_page.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -94,6 +94,26 @@ void BM_SavePageBmp(benchmark::State& state) {
   PerPage(state, 1, [&] { return SavePage(Page(), path); });
 }
 
+// What the page list and preview do with a page: a quarter turn, a
+// thumbnail, and a fit-mode preview copy (shrunk, and enlarged by bilinear
+// resampling for a small page).
+void BM_RotatePage(benchmark::State& state) {
+  ImageContainer page;
+  page.CopyFrom(Page());
+  PerPage(state, 1, [&] { return page.Rotate90(state.iterations() % 2 == 0); });
+}
+
+void BM_ThumbnailShrink(benchmark::State& state) {
+  ImageContainer thumb;
+  PerPage(state, 1, [&] { return Page().Shrink(69, 98, thumb); });
+}
+
+void BM_PreviewResampleUp(benchmark::State& state) {
+  ImageContainer small, preview;
+  Page().Shrink(620, 877, small);
+  PerPage(state, 1, [&] { return small.Resample(900, 1273, preview); });
+}
+
 std::vector<std::string> PageFiles(const char* extension) {
   std::vector<std::string> files;
   for (int i = 0; i < kExportPages; ++i) {
@@ -126,6 +146,9 @@ void BM_ExportTiffJpegPages(benchmark::State& state) {
 BENCHMARK(BM_SavePageJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SavePageTiff)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SavePageBmp)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RotatePage)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ThumbnailShrink)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PreviewResampleUp)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportPdfJpegPages)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_ExportPdfBmpPages)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_ExportTiffJpegPages)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);

@@ -205,17 +205,30 @@ bool ImageContainer::Rotate90(bool clockwise) {
   std::unique_ptr<uint8_t[]> pixels = Allocate(newStride * size_t(newHeight));
   if (!pixels) return false;
   std::memset(pixels.get(), 0, newStride * size_t(newHeight));
-  const int bpp = bitsPerPixel_ / 8;
+  const size_t bpp = size_t(bitsPerPixel_ / 8);
   // Destination row y' (top first) gathers source column x = y' (clockwise)
   // or x = W - 1 - y' (counter-clockwise); its pixel x' comes from source
-  // row H - 1 - x' (clockwise) or x' (counter-clockwise).
+  // row H - 1 - x' (clockwise) or x' (counter-clockwise). The source rows
+  // are looked up once, in the order the destination pixels need them.
+  std::vector<const uint8_t*> sources;
+  try {
+    sources.resize(size_t(newWidth));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (int dx = 0; dx < newWidth; ++dx) sources[size_t(dx)] = Row(clockwise ? height_ - 1 - dx : dx);
   for (int dy = 0; dy < newHeight; ++dy) {
     uint8_t* dst = pixels.get() + size_t(newHeight - 1 - dy) * newStride;
-    const int sx = clockwise ? dy : width_ - 1 - dy;
-    for (int dx = 0; dx < newWidth; ++dx) {
-      const int sy = clockwise ? height_ - 1 - dx : dx;
-      const uint8_t* src = Row(sy) + size_t(sx) * size_t(bpp);
-      for (int c = 0; c < bpp; ++c) dst[size_t(dx) * size_t(bpp) + size_t(c)] = src[c];
+    const size_t offset = size_t(clockwise ? dy : width_ - 1 - dy) * bpp;
+    if (bpp == 1) {
+      for (int dx = 0; dx < newWidth; ++dx) dst[dx] = sources[size_t(dx)][offset];
+    } else {
+      for (int dx = 0; dx < newWidth; ++dx) {
+        const uint8_t* src = sources[size_t(dx)] + offset;
+        dst[3 * dx] = src[0];
+        dst[3 * dx + 1] = src[1];
+        dst[3 * dx + 2] = src[2];
+      }
     }
   }
   Adopt(std::move(pixels), newWidth, newHeight, bitsPerPixel_, newStride);
