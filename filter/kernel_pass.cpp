@@ -8,6 +8,8 @@
 #include <immintrin.h>
 
 #include <cstring>
+#include <memory>
+#include <new>
 #include <utility>
 
 #include "filter/filter_core.h"
@@ -66,14 +68,22 @@ __attribute__((target("avx2"))) inline __m256 Load8(const unsigned char* p) {
       _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
 }
 
+// Rows converted to floats once serve three output rows (as the row below,
+// the own row and the row above), so the inner loop only multiplies and adds.
+__attribute__((target("avx2"))) void ToFloats(const unsigned char* row, float* out, int used) {
+  int x = 0;
+  for (; x + 8 <= used; x += 8) _mm256_storeu_ps(out + x, Load8(row + x));
+  for (; x < used; ++x) out[x] = static_cast<float>(row[x]);
+}
+
+// One row: the byte rows serve the two border pixels, the float rows (the
+// same values) the rest, eight outputs at a time.
 __attribute__((target("avx2"))) void KernelRowAvx2(const unsigned char* above,
                                                    const unsigned char* own,
                                                    const unsigned char* below,
-                                                   unsigned char* out, int used, int step,
-                                                   const Kernel* kernel) {
-  const Kernel& k = *kernel;
-  // The first pixel and the last one need the repeated border; the rest is
-  // done eight bytes at a time.
+                                                   const float* fa, const float* fo,
+                                                   const float* fb, unsigned char* out,
+                                                   int used, int step, const Kernel& k) {
   const int first = step < used ? step : used;
   int x = 0;
   for (; x < first; ++x) out[x] = KernelAt(above, own, below, x, used, step, k);
@@ -88,19 +98,19 @@ __attribute__((target("avx2"))) void KernelRowAvx2(const unsigned char* above,
     const bool unsharp = k.kind == KernelKind::kUnsharpTwice;
     const bool divide = !unsharp && k.weightSum != 0.0f;
     for (; x + 8 <= end; x += 8) {
-      const unsigned char* a = above + x;
-      const unsigned char* o = own + x;
-      const unsigned char* b = below + x;
-      __m256 s = _mm256_mul_ps(w[0], Load8(a - step));
-      s = _mm256_add_ps(s, _mm256_mul_ps(w[1], Load8(a)));
-      s = _mm256_add_ps(s, _mm256_mul_ps(w[2], Load8(a + step)));
-      s = _mm256_add_ps(s, _mm256_mul_ps(w[3], Load8(o - step)));
-      const __m256 centre = Load8(o);
+      const float* a = fa + x;
+      const float* o = fo + x;
+      const float* b = fb + x;
+      __m256 s = _mm256_mul_ps(w[0], _mm256_loadu_ps(a - step));
+      s = _mm256_add_ps(s, _mm256_mul_ps(w[1], _mm256_loadu_ps(a)));
+      s = _mm256_add_ps(s, _mm256_mul_ps(w[2], _mm256_loadu_ps(a + step)));
+      s = _mm256_add_ps(s, _mm256_mul_ps(w[3], _mm256_loadu_ps(o - step)));
+      const __m256 centre = _mm256_loadu_ps(o);
       s = _mm256_add_ps(s, _mm256_mul_ps(w[4], centre));
-      s = _mm256_add_ps(s, _mm256_mul_ps(w[5], Load8(o + step)));
-      s = _mm256_add_ps(s, _mm256_mul_ps(w[6], Load8(b - step)));
-      s = _mm256_add_ps(s, _mm256_mul_ps(w[7], Load8(b)));
-      s = _mm256_add_ps(s, _mm256_mul_ps(w[8], Load8(b + step)));
+      s = _mm256_add_ps(s, _mm256_mul_ps(w[5], _mm256_loadu_ps(o + step)));
+      s = _mm256_add_ps(s, _mm256_mul_ps(w[6], _mm256_loadu_ps(b - step)));
+      s = _mm256_add_ps(s, _mm256_mul_ps(w[7], _mm256_loadu_ps(b)));
+      s = _mm256_add_ps(s, _mm256_mul_ps(w[8], _mm256_loadu_ps(b + step)));
       if (unsharp) {
         s = _mm256_add_ps(centre, _mm256_mul_ps(two, s));
       } else if (divide) {
@@ -115,16 +125,46 @@ __attribute__((target("avx2"))) void KernelRowAvx2(const unsigned char* above,
   }
   for (; x < used; ++x) out[x] = KernelAt(above, own, below, x, used, step, k);
 }
+
+// The buffering of BufferedPass, with a float copy of the rows above, own and
+// below kept beside the byte rows. Returns false (nothing done) when there is
+// no room for the float rows.
+bool KernelPassAvx2(const Plane& image, const Kernel& kernel, WorkRows& work) {
+  const int used = image.used;
+  std::unique_ptr<float[]> floats(new (std::nothrow) float[3 * static_cast<std::size_t>(used)]);
+  if (!floats) return false;
+  float* fa = floats.get();
+  float* fo = fa + used;
+  float* fb = fo + used;
+  unsigned char* previous = work.previous;
+  unsigned char* current = work.current;
+  std::memcpy(previous, image.Row(0), static_cast<std::size_t>(used));
+  ToFloats(image.Row(0), fo, used);
+  std::memcpy(fa, fo, static_cast<std::size_t>(used) * sizeof(float));
+  for (int y = 0; y < image.rows; ++y) {
+    unsigned char* out = image.Row(y);
+    std::memcpy(current, out, static_cast<std::size_t>(used));
+    const bool last = y + 1 == image.rows;
+    const unsigned char* below = last ? current : image.Row(y + 1);
+    if (!last) ToFloats(below, fb, used);
+    KernelRowAvx2(previous, current, below, fa, fo, last ? fo : fb, out, used, image.step, kernel);
+    std::swap(previous, current);
+    float* oldAbove = fa;
+    fa = fo;
+    fo = fb;
+    fb = oldAbove;
+  }
+  return true;
+}
 #endif
 
 }  // namespace
 
 void KernelPass(const Plane& image, const Kernel& kernel, WorkRows& work) {
-  RowFunction row = KernelRowScalar;
 #if defined(__x86_64__) || defined(__i386__)
-  if (ActiveCpu() == Cpu::kAvx2) row = KernelRowAvx2;
+  if (ActiveCpu() == Cpu::kAvx2 && KernelPassAvx2(image, kernel, work)) return;
 #endif
-  BufferedPass(image, work, row, &kernel);
+  BufferedPass(image, work, KernelRowScalar, &kernel);
 }
 
 }  // namespace px::filter
