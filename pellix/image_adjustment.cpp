@@ -12,15 +12,17 @@ namespace {
 // List keys are read into 260-character buffers.
 constexpr size_t kListValueChars = 259;
 
-void ReadFour(const px::IniDocument& ini, const char* key, ToneSettings& t,
-              int16_t EnhanceParam::*field) {
-  int v[4] = {t.red.*field, t.green.*field, t.blue.*field, t.gray.*field};
-  ReadListKey(ini, key, v, 4);
-  t.red.*field = static_cast<int16_t>(v[0]);
-  t.green.*field = static_cast<int16_t>(v[1]);
-  t.blue.*field = static_cast<int16_t>(v[2]);
-  t.gray.*field = static_cast<int16_t>(v[3]);
-}
+// The records are packed, so their fields are reached by name, never through
+// pointers or references (which would be misaligned).
+#define PELLIX_READ_FOUR(ini, key, t, field)                                   \
+  do {                                                                          \
+    int v[4] = {(t).red.field, (t).green.field, (t).blue.field, (t).gray.field}; \
+    ReadListKey(ini, key, v, 4);                                                \
+    (t).red.field = static_cast<int16_t>(v[0]);                                 \
+    (t).green.field = static_cast<int16_t>(v[1]);                               \
+    (t).blue.field = static_cast<int16_t>(v[2]);                                \
+    (t).gray.field = static_cast<int16_t>(v[3]);                                \
+  } while (0)
 
 void ReadCurve(const px::IniDocument& ini, const char* key, int count, EnhanceParam& p) {
   if (count <= 0) return;
@@ -83,12 +85,12 @@ ToneSettings ReadToneSettings(const px::IniDocument& ini, bool lineart) {
   t.blue.Brightness = static_cast<int16_t>(brightness[2]);
   t.gray.Brightness = static_cast<int16_t>(lineart ? brightness[4] : brightness[3]);
 
-  ReadFour(ini, "Contrast", t, &EnhanceParam::Contrast);
-  ReadFour(ini, "Gamma", t, &EnhanceParam::Gamma);
-  ReadFour(ini, "InputLevelLow", t, &EnhanceParam::InputLevelLow);
-  ReadFour(ini, "InputLevelHigh", t, &EnhanceParam::InputLevelHigh);
-  ReadFour(ini, "OutputLevelLow", t, &EnhanceParam::OutputLevelLow);
-  ReadFour(ini, "OutputLevelHigh", t, &EnhanceParam::OutputLevelHigh);
+  PELLIX_READ_FOUR(ini, "Contrast", t, Contrast);
+  PELLIX_READ_FOUR(ini, "Gamma", t, Gamma);
+  PELLIX_READ_FOUR(ini, "InputLevelLow", t, InputLevelLow);
+  PELLIX_READ_FOUR(ini, "InputLevelHigh", t, InputLevelHigh);
+  PELLIX_READ_FOUR(ini, "OutputLevelLow", t, OutputLevelLow);
+  PELLIX_READ_FOUR(ini, "OutputLevelHigh", t, OutputLevelHigh);
 
   int counts[4] = {0, 0, 0, 0};
   ReadListKey(ini, "CurvePointCount", counts, 4);
