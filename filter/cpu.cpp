@@ -6,6 +6,9 @@ namespace px::filter {
 
 bool CpuHasAvx2() {
 #if defined(__x86_64__) || defined(__i386__)
+  // Also called while the library's constructors run, possibly before the
+  // run-time's own processor detection.
+  __builtin_cpu_init();
   return __builtin_cpu_supports("avx2");
 #else
   return false;
