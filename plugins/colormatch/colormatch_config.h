@@ -8,9 +8,9 @@
 //   ; CIE 1931 xy chromaticities of its red, green and blue primaries and of
 //   ; its white point, and its tone curve as a pure power (one gamma for all
 //   ; three channels, or three: red green blue). All five keys are required.
-//   RedPrimary   = 0.70633 0.298166
-//   GreenPrimary = 0.288652 0.711991
-//   BluePrimary  = 0.128553 0.001998
+//   RedPrimary   = 0.70632985 0.29816645
+//   GreenPrimary = 0.28865163 0.71199080
+//   BluePrimary  = 0.12855341 0.00199752
 //   WhitePoint   = 0.3127 0.3290
 //   Gamma        = 1.8
 //   ; Output: "sRGB" (the default) or an ICC profile, path relative to this file.
@@ -22,6 +22,9 @@
 //   BlackPointCompensation = 0
 //
 // Numbers are decimal with "." as the point, separated by spaces or tabs.
+// A primary may lie outside the spectral locus (x + y > 1, a negative Z): a
+// sensor's primaries found by inverting its channel mixing often do. The
+// white point must be a real colour, and the primaries must span a triangle.
 // Anything malformed (no [ColorMatch] section, a missing required key, a bad
 // or out-of-range number, an unknown word) makes the whole file unusable:
 // colour matching is then switched off rather than done with a guess.
