@@ -1,5 +1,8 @@
 #include "bench/peers_ours.h"
 
+#include <vector>
+
+#include "filter/filter_core.h"
 #include "interfaces/filter_api.h"
 #include "interfaces/records.h"
 #include "interfaces/tembra_api.h"
@@ -62,6 +65,19 @@ int OurLibraries::AutoLevel(unsigned char* image, int width, int height) {
 
 int OurLibraries::Filter(int number, unsigned char* image, int mode, int rows, int rowLength) {
   return impl_->filter.FilterProcess(number, image, mode, rows, rowLength);
+}
+
+void OurMedianPass(unsigned char* image, int rows, int rowLength) {
+  std::vector<unsigned char> previous(static_cast<std::size_t>(rowLength));
+  std::vector<unsigned char> current(static_cast<std::size_t>(rowLength));
+  px::filter::Plane plane;
+  plane.data = image;
+  plane.rows = rows;
+  plane.rowLength = rowLength;
+  plane.step = 3;
+  plane.used = rowLength / 3 * 3;
+  px::filter::WorkRows work{previous.data(), current.data()};
+  px::filter::MedianPass(plane, work);
 }
 
 }  // namespace px::bench

@@ -33,4 +33,8 @@ class OurLibraries {
   std::unique_ptr<Impl> impl_;
 };
 
+/// The descreen filter's median pass on its own, from the filter library's
+/// core linked into the program (the library exports no such step).
+void OurMedianPass(unsigned char* image, int rows, int rowLength);
+
 }  // namespace px::bench
