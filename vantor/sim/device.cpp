@@ -112,6 +112,7 @@ int Device::Close() {
   if (!open_) return 0;
   EndJob();
   setup_.reset();
+  ++generation_;
   open_ = false;
   return 1;
 }
@@ -249,6 +250,7 @@ void Device::ReadScannedData(VantorReadBlock& block) {
   }
   Job& job = *job_;
   Setup& s = *setup_;
+  const uint64_t generation = generation_;
   if (config_.readFailStatus) {
     job.finished = true;
     ReleaseSheet();
@@ -277,14 +279,18 @@ void Device::ReadScannedData(VantorReadBlock& block) {
     }
     if (job.progress && count % kProgressEvery == 0) {
       reported = count;
-      if (!job.progress(job.nextLine)) {
+      const int answer = job.progress(job.nextLine);
+      if (CalledBackOut(generation, block, count)) return;
+      if (!answer) {
         status = VANTOR_STOPPED;
         break;
       }
     }
   }
-  if (status == 0 && job.progress && reported != count && !job.progress(job.nextLine)) {
-    status = VANTOR_STOPPED;
+  if (status == 0 && job.progress && reported != count) {
+    const int answer = job.progress(job.nextLine);
+    if (CalledBackOut(generation, block, count)) return;
+    if (!answer) status = VANTOR_STOPPED;
   }
   if (status == 0 && count < wanted) status = VANTOR_SHORT_PAGE;
   if (status == kPaperJam) {
@@ -298,6 +304,15 @@ void Device::ReadScannedData(VantorReadBlock& block) {
   block.status = status;
 }
 
+bool Device::CalledBackOut(uint64_t generation, VantorReadBlock& block, int count) {
+  // A progress function that stopped or closed the device from inside the
+  // read has taken the page away: report what was read and touch nothing.
+  if (generation_ == generation) return false;
+  block.linesDelivered = static_cast<uint16_t>(count);
+  block.status = VANTOR_STOPPED;
+  return true;
+}
+
 void Device::StopScan(VantorStatusBlock& block) {
   EndJob();
   block.status = 0;
@@ -305,6 +320,7 @@ void Device::StopScan(VantorStatusBlock& block) {
 
 void Device::EndJob() {
   if (!job_) return;
+  ++generation_;
   // A sheet that started moving leaves the feeder even when the read was
   // abandoned half way; one that never moved stays.
   if (!job_->finished && job_->nextLine > 0) ReleaseSheet();

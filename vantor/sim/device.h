@@ -72,6 +72,8 @@ class Device {
   /// The sheet left the feeder: count it, move its file aside.
   void ReleaseSheet();
   void EndJob();
+  /// True when the device was stopped or closed from the progress function.
+  bool CalledBackOut(uint64_t generation, VantorReadBlock& block, int count);
   /// Takes the next page from the feeder into setup_ (none when empty).
   void PrepareSheet();
 
@@ -81,6 +83,7 @@ class Device {
   SimConfig config_;
   std::unique_ptr<Setup> setup_;
   std::unique_ptr<Job> job_;
+  uint64_t generation_ = 0;  // changes whenever the page or set-up goes away
 };
 
 }  // namespace vantor_sim

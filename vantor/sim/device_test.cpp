@@ -79,6 +79,17 @@ int Progress(int lines) {
   g_progressCalls.push_back(lines);
   return int(g_progressCalls.size()) == g_stopAt ? 0 : 1;
 }
+StopScanFn g_stopScan = nullptr;
+_CloseFn g_close = nullptr;
+int StoppingProgress(int lines) {
+  VantorStatusBlock stop{};
+  if (lines >= 128) g_stopScan(&stop);
+  return 1;
+}
+int ClosingProgress(int lines) {
+  if (lines >= 64) g_close();
+  return 1;
+}
 std::vector<std::pair<int, int>> g_steps;
 int g_stepAnswer = 1;
 int StepProgress(int done, int total) {
@@ -522,6 +533,21 @@ TEST_F(SimulatorTest, ProgressCancelAndPartialReads) {
   fs::remove(dir_ / "state/state.ini");
   const Scan whole = DoScan({.mode = 1, .dpi = 100, .height = 600});
   EXPECT_EQ(whole.data, page);
+}
+
+TEST_F(SimulatorTest, StoppingFromInsideTheProgressFunctionEndsTheRead) {
+  LoadAndOpen();
+  g_stopScan = api_.StopScan;
+  g_close = api_._Close;
+  Scan s = DoScan({.mode = 2, .dpi = 100, .progress = StoppingProgress});
+  EXPECT_EQ(s.read, VANTOR_STOPPED);
+  EXPECT_EQ(s.delivered, 128);
+  s = DoScan({.mode = 2, .dpi = 100, .progress = ClosingProgress});
+  EXPECT_EQ(s.read, VANTOR_STOPPED);
+  EXPECT_EQ(s.delivered, 64);
+  EXPECT_NE(DoScan({.mode = 2}).set, 0) << "closed";
+  ASSERT_EQ(api_._Open(), 1);
+  EXPECT_EQ(DoScan({.mode = 2, .dpi = 100, .height = 900}).read, 0);
 }
 
 TEST_F(SimulatorTest, FramesAndResolutions) {

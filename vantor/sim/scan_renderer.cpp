@@ -119,14 +119,18 @@ void ScanRenderer::RenderBand(int firstLine) {
     if (i < 0 || i >= gw || j < rowFirst || j >= rowEnd) return background_[static_cast<size_t>(ch)];
     return rows[static_cast<size_t>(j - rowFirst) * stride + static_cast<size_t>(i) * 3 + static_cast<size_t>(ch)];
   };
+  // Interpolate a line of light first, then encode it in a separate loop
+  // the compiler can vectorise (the square root dominates otherwise).
+  std::vector<float> light(static_cast<size_t>(pixels) * 3);
+  const float bgLight = background_[0];
   for (int v = 0; v < bandLines_; ++v) {
-    uint16_t* out = band_.data() + static_cast<size_t>(v) * static_cast<size_t>(pixels) * 3;
     const double sv = s0_ + (firstLine + v) * dsdv_, tv = t0_ + (firstLine + v) * dtdv_;
-    for (int u = 0; u < pixels; ++u, out += 3) {
+    float* l = light.data();
+    for (int u = 0; u < pixels; ++u, l += 3) {
       const double s = sv + u * dsdu_, t = tv + u * dtdu_;
       const double sf = std::floor(s), tf = std::floor(t);
       if (sf < -2 || sf > gw + 1 || tf < -2 || tf > gh + 1) {
-        out[0] = out[1] = out[2] = bg;
+        l[0] = l[1] = l[2] = bgLight;
         continue;
       }
       const int i = static_cast<int>(sf), j = static_cast<int>(tf);
@@ -136,16 +140,26 @@ void ScanRenderer::RenderBand(int firstLine) {
         for (int ch = 0; ch < 3; ++ch) {
           const float top = p[ch] + (p[ch + 3] - p[ch]) * fx;
           const float bottom = p[stride + ch] + (p[stride + ch + 3] - p[stride + ch]) * fx;
-          out[ch] = Encode(enc, top + (bottom - top) * fy);
+          l[ch] = top + (bottom - top) * fy;
         }
       } else {
         for (int ch = 0; ch < 3; ++ch) {
           const float top = fetch(i, j, ch) + (fetch(i + 1, j, ch) - fetch(i, j, ch)) * fx;
           const float bottom = fetch(i, j + 1, ch) + (fetch(i + 1, j + 1, ch) - fetch(i, j + 1, ch)) * fx;
-          out[ch] = Encode(enc, top + (bottom - top) * fy);
+          l[ch] = top + (bottom - top) * fy;
         }
       }
     }
+    uint16_t* out = band_.data() + static_cast<size_t>(v) * static_cast<size_t>(pixels) * 3;
+    const size_t n = light.size();
+    std::vector<uint32_t>& index = index_;
+    index.resize(n);
+    for (size_t k = 0; k < n; ++k) {
+      // Clamped first so that NaN and negatives land on 0.
+      const float x = std::min(std::max(0.0f, light[k]), 1.0f);
+      index[k] = static_cast<uint32_t>(std::sqrt(x) * static_cast<float>(kEncodeMax) + 0.5f);
+    }
+    for (size_t k = 0; k < n; ++k) out[k] = enc[index[k]];
   }
 }
 

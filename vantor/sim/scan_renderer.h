@@ -57,6 +57,7 @@ class ScanRenderer {
   int bandFirst_ = -1;
   std::vector<uint16_t> band_;
   std::vector<float> sheetRows_;
+  std::vector<uint32_t> index_;
 };
 
 /// Turns sensor values into the bytes of one delivered line. mode 1 gray 8,
