@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -124,6 +125,9 @@ std::pair<double, double> RecordedDpi(const std::string& path) {
 
 std::unique_ptr<Sheet> LoadImageSheet(const std::string& path, double outDpiX, double outDpiY) {
   if (outDpiX <= 0 || outDpiY <= 0) return nullptr;
+  // OpenCV complains on standard error about files it cannot open.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return nullptr;
   cv::Mat image;
   try {
     image = cv::imread(path, cv::IMREAD_ANYDEPTH | cv::IMREAD_COLOR);
