@@ -85,13 +85,13 @@ void ToneMap8Colour(benchmark::State& state) {
   tembra::FreeTable(t);
 }
 
-void ToneMap8ColourPlainLoop(benchmark::State& state) {
+void ToneMap8ColourKernel(benchmark::State& state, tembra::Lut8Kernel kernel) {
   uint8_t tables[3][256];
   for (int c = 0; c < 3; ++c)
     for (int v = 0; v < 256; ++v) tables[c][v] = static_cast<uint8_t>(255 - v + c);
   const uint8_t* pointers[3] = {tables[0], tables[1], tables[2]};
   OnFreshCopies(state, ColourPage(), [&](uint8_t* image) {
-    tembra::Lut8Plain(image, ColourPage().size(), pointers, 3);
+    kernel(image, ColourPage().size(), pointers, 3);
   });
 }
 
@@ -173,7 +173,10 @@ void Register() {
   add("AutoLevel/colour", AutoLevelColour);
   add("AutoLevel/gray", AutoLevelGray);
   // The loops behind the dispatch, for comparison.
-  add("ToneMap/colour8/plain_loop", ToneMap8ColourPlainLoop);
+  add("ToneMap/colour8/plain_loop",
+      [](benchmark::State& s) { ToneMap8ColourKernel(s, &tembra::Lut8Plain); });
+  add("ToneMap/colour8/pair_tables",
+      [](benchmark::State& s) { ToneMap8ColourKernel(s, &tembra::Lut8Pairs); });
   add("ToneMap/colour16_48bit_page/plain_loop", ToneMap16ColourPlainLoop);
   add("HueSaturation/hue30_sat20/plain_loop",
       [](benchmark::State& s) { HueSaturation(s, &tembra::HueSatPlain); });

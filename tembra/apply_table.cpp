@@ -135,10 +135,58 @@ Lut8Kernel Lut8VbmiEntry();
 
 Lut8Kernel Lut8Vbmi() { return CpuHasAvx512Vbmi() ? Lut8VbmiEntry() : nullptr; }
 
+void Lut8Pairs(uint8_t* data, std::size_t count, const uint8_t* const* tables, int channels) {
+  // pair[k][v]: the two output bytes of the byte pair v = (first | second << 8)
+  // whose first byte uses table k. Colour pairs start on channels 0, 2, 1 in turn.
+  const int starts = channels == 3 ? 3 : 1;
+  std::vector<uint16_t> pair(std::size_t{65536} * starts);
+  for (int k = 0; k < starts; ++k) {
+    const int first = channels == 3 ? (2 * k) % 3 : 0;
+    const int second = channels == 3 ? (first + 1) % 3 : 0;
+    uint16_t* out = pair.data() + std::size_t{65536} * k;
+    for (uint32_t v = 0; v < 65536; ++v)
+      out[v] = static_cast<uint16_t>(tables[first][v & 0xFF] | tables[second][v >> 8] << 8);
+  }
+  std::size_t i = 0;
+  if (channels == 3) {
+    const uint16_t* p0 = pair.data();
+    const uint16_t* p1 = p0 + 65536;
+    const uint16_t* p2 = p1 + 65536;
+    for (; i + 6 <= count; i += 6) {
+      uint16_t v[3];
+      std::memcpy(v, data + i, 6);
+      v[0] = p0[v[0]];
+      v[1] = p1[v[1]];
+      v[2] = p2[v[2]];
+      std::memcpy(data + i, v, 6);
+    }
+  } else {
+    const uint16_t* p0 = pair.data();
+    for (; i + 8 <= count; i += 8) {
+      uint16_t v[4];
+      std::memcpy(v, data + i, 8);
+      for (uint16_t& x : v) x = p0[x];
+      std::memcpy(data + i, v, 8);
+    }
+  }
+  // The rest starts on a whole pixel, so the channel cycle starts afresh.
+  if (i < count) Lut8Plain(data + i, count - i, tables, channels);
+}
+
+namespace {
+// Pair tables cost 65536 entries each to build: worth it on pages only.
+void Lut8Generic(uint8_t* data, std::size_t count, const uint8_t* const* tables, int channels) {
+  if (count >= (std::size_t{1} << 20) && (channels == 1 || channels == 3))
+    Lut8Pairs(data, count, tables, channels);
+  else
+    Lut8Plain(data, count, tables, channels);
+}
+}  // namespace
+
 Lut8Kernel Lut8Best() {
   static const Lut8Kernel best = [] {
     Lut8Kernel fast = Lut8Vbmi();
-    return fast != nullptr ? fast : &Lut8Plain;
+    return fast != nullptr ? fast : &Lut8Generic;
   }();
   return best;
 }

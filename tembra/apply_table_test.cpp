@@ -82,9 +82,12 @@ TEST(MapTableAgreement, ByteKernelsMatchThePlainLoopAtEveryLength) {
   for (auto& t : tables)
     for (auto& v : t) v = static_cast<uint8_t>(rng());
   const uint8_t* pointers[3] = {tables[0], tables[1], tables[2]};
-  std::vector<Lut8Kernel> kernels = {Lut8Best()};
+  std::vector<Lut8Kernel> kernels = {Lut8Best(), &Lut8Pairs};
   if (Lut8Kernel k = Lut8Vbmi()) kernels.push_back(k);
-  for (std::size_t count = 0; count < 700; count += 1 + count / 16) {
+  std::vector<std::size_t> counts;
+  for (std::size_t count = 0; count < 700; count += 1 + count / 16) counts.push_back(count);
+  counts.push_back((std::size_t{1} << 20) + 7);  // a page-sized run
+  for (std::size_t count : counts) {
     for (int channels : {1, 3}) {
       const auto source = RandomBytes(count, rng);
       auto expected = source;

@@ -49,7 +49,9 @@ int AutoLevelGray(unsigned char* image, int width, int height);
 using Lut8Kernel = void (*)(uint8_t* data, std::size_t count, const uint8_t* const* tables,
                             int channels);
 void Lut8Plain(uint8_t* data, std::size_t count, const uint8_t* const* tables, int channels);
-/// The fastest kernel this CPU runs (the plain one when nothing better).
+/// Two bytes per lookup through 65536-entry pair tables; any x86-64.
+void Lut8Pairs(uint8_t* data, std::size_t count, const uint8_t* const* tables, int channels);
+/// The fastest kernel this CPU runs.
 Lut8Kernel Lut8Best();
 /// AVX-512 VBMI kernel, or null on CPUs without it.
 Lut8Kernel Lut8Vbmi();
