@@ -210,6 +210,32 @@ TEST(SimConfig, ReadsEveryKeyAndResolvesRelativePaths) {
   fs::remove_all(dir);
 }
 
+TEST(SimConfig, ShippedExampleHoldsTheDefaults) {
+  const vantor_sim::SimConfig shipped = vantor_sim::LoadConfig(Bin() + "/Vantor.ini");
+  const vantor_sim::SimConfig none = vantor_sim::LoadConfig(Bin() + "/no-such.ini");
+  ASSERT_TRUE(fs::exists(Bin() + "/Vantor.ini"));
+  EXPECT_EQ(shipped.pageSource, none.pageSource);
+  EXPECT_EQ(shipped.skewAngle, none.skewAngle);
+  EXPECT_EQ(shipped.offsetX, none.offsetX);
+  EXPECT_EQ(shipped.offsetY, none.offsetY);
+  EXPECT_EQ(shipped.sheetWidth, none.sheetWidth);
+  EXPECT_EQ(shipped.sheetHeight, none.sheetHeight);
+  EXPECT_EQ(shipped.linesPerSecond, none.linesPerSecond);
+  EXPECT_EQ(shipped.paperPresent, none.paperPresent);
+  EXPECT_EQ(shipped.feederPages, none.feederPages);
+  EXPECT_EQ(shipped.stateFolder, none.stateFolder);
+  EXPECT_EQ(shipped.buttonFile, none.buttonFile);
+  EXPECT_EQ(shipped.calibrationNeeded, none.calibrationNeeded);
+  EXPECT_EQ(shipped.deliveredXDpi, none.deliveredXDpi);
+  EXPECT_EQ(shipped.deliveredYDpi, none.deliveredYDpi);
+  EXPECT_EQ(shipped.openFailures, none.openFailures);
+  EXPECT_EQ(shipped.refuseParameters, none.refuseParameters);
+  EXPECT_EQ(shipped.shortPageLines, none.shortPageLines);
+  EXPECT_EQ(shipped.readFailStatus, none.readFailStatus);
+  EXPECT_EQ(shipped.extraLines, none.extraLines);
+  EXPECT_EQ(shipped.paperJam, none.paperJam);
+}
+
 TEST_F(SimulatorTest, DefaultPageIsTheSkewedSheetOnTheDarkBackground) {
   LoadAndOpen();
   const Scan s = DoScan({.mode = 2, .dpi = 100});
@@ -255,6 +281,14 @@ TEST_F(SimulatorTest, SameSettingsGiveTheSameBytes) {
     ASSERT_EQ(first.read, 0);
     EXPECT_EQ(first.data, second.data) << "mode " << mode;
   }
+  // Pacing changes when lines come, not what they are.
+  const Scan fast = DoScan({.mode = 2, .dpi = 75, .height = 300});
+  fs::remove(dir_ / "state/state.ini");
+  Configure("LinesPerSecond=3000\n");
+  LoadAndOpen();
+  const Scan paced = DoScan({.mode = 2, .dpi = 75, .height = 300, .progress = Progress});
+  ASSERT_EQ(paced.read, 0);
+  EXPECT_EQ(paced.data, fast.data);
 }
 
 TEST_F(SimulatorTest, FaultOpenFailuresCountFromTheLoad) {
@@ -461,6 +495,15 @@ TEST_F(SimulatorTest, DeliveredResolutionOverridesTheRequest) {
   EXPECT_EQ(+normal.geo.lines, 1800u);
   EXPECT_EQ(+normal.geo.bytesPerLine, 1275u);
   EXPECT_EQ(normal.delivered, 1800);
+
+  Configure("DeliveredXDpi=200\n");
+  LoadAndOpen();
+  const Scan narrow = DoScan({.mode = 10, .dpi = 300, .height = 90});
+  ASSERT_EQ(narrow.read, 0);
+  EXPECT_EQ(+narrow.geo.xDpi, 200);
+  EXPECT_EQ(+narrow.geo.yDpi, 300);
+  EXPECT_EQ(+narrow.geo.bytesPerLine, 1700u * 6);
+  EXPECT_EQ(+narrow.geo.lines, 90u);
 }
 
 TEST_F(SimulatorTest, SkewAngleTurnsTheSheet) {
