@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "pellix/bmp_codec.h"

@@ -285,6 +285,21 @@ TEST_F(ExportTest, PdfPagesAreImageSizedAndTheJpegIsEmbeddedUnchanged) {
   EXPECT_EQ(ReadFile(dir_.File("x-000.jpg")), jpgBytes);
 }
 
+TEST_F(ExportTest, PdfPageBeyondTheReadersLimitIsScaledToFit) {
+  // 20000 points exceed the 14400 a PDF page may have; such a page is
+  // scaled down as a whole instead of being refused or left unsized.
+  const std::string wide = dir_.File("wide.bmp");
+  ASSERT_TRUE(SavePage(MakeSmooth(20000, 10, 8), wide));
+  const std::string out = dir_.File("wide.pdf");
+  ASSERT_TRUE(WritePdf({wide, jpg_}, out));
+  if (!HaveTool("pdfinfo")) GTEST_SKIP() << "pdfinfo not installed";
+  bool ok = false;
+  const std::string info = RunCommand("pdfinfo -f 1 -l 2 '" + out + "'", ok);
+  ASSERT_TRUE(ok) << info;
+  EXPECT_TRUE(Contains(info, "Page 1 size: 14400 x 7.2 pts")) << info;
+  EXPECT_TRUE(Contains(info, "Page 2 size: 30 x 50 pts")) << info;
+}
+
 TEST_F(ExportTest, PdfReplacesAnExistingFile) {
   const std::string out = dir_.File("Email.pdf");
   WriteFile(out, "old contents");

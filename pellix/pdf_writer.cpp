@@ -69,8 +69,9 @@ bool AddPage(HPDF_Doc doc, HPDF_Image img) {
   // One pixel is one point; only a page beyond the limit is scaled down, as
   // readers refuse larger pages.
   const float scale = std::min(1.0f, kMaxPageSide / std::max(w, h));
-  const float pw = w * scale;
-  const float ph = h * scale;
+  // Clamped as well: w × (limit / w) may round to just above the limit.
+  const float pw = std::min(w * scale, kMaxPageSide);
+  const float ph = std::min(h * scale, kMaxPageSide);
   HPDF_Page page = HPDF_AddPage(doc);
   if (!page) return false;
   if (HPDF_Page_SetWidth(page, std::max(pw, kMinPageSide)) != HPDF_OK) return false;

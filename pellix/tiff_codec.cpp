@@ -329,7 +329,7 @@ bool DecodeTiff(const uint8_t* data, size_t size, uint64_t maxImageBytes, ImageC
   TIFFOpenOptions* opts =
       MakeOptions(std::min(maxImageBytes, ImageContainer::kMaxImageBytes) * 2, &errorSeen);
   if (!opts) return false;
-  TIFF* tif = TIFFClientOpenExt("memory", "rm", &file, MemRead, MemWrite, MemSeek, MemClose,
+  TIFF* tif = TIFFClientOpenExt("memory", "r", &file, MemRead, MemWrite, MemSeek, MemClose,
                                 MemSize, MemMap, MemUnmap, opts);
   TIFFOpenOptionsFree(opts);
   if (!tif) return false;
