@@ -36,11 +36,21 @@ void InstallErrorManager(ErrorManager& err) {
   err.base.output_message = OutputMessage;
 }
 
+// A progressive file may hold any number of scans, each a full pass over the
+// image; real encoders write about ten. Many more is an attack on our time.
+constexpr int kMaxScans = 200;
+
+void LimitScans(j_common_ptr cinfo) {
+  auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (d->input_scan_number > kMaxScans) longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
 // Everything the setjmp functions change lives here, outside their frames,
 // so nothing they touch is indeterminate after a jump.
 struct DecodeState {
   ErrorManager err;
   jpeg_decompress_struct cinfo;
+  jpeg_progress_mgr progress;
   const uint8_t* data;
   size_t size;
   uint64_t maxBytes;
@@ -55,6 +65,8 @@ struct DecodeState {
 bool DecodeInner(DecodeState* s) {
   if (setjmp(s->err.jump)) return false;
   jpeg_create_decompress(&s->cinfo);
+  s->progress.progress_monitor = LimitScans;
+  s->cinfo.progress = &s->progress;
   // The whole image must fit in the limit; libjpeg's own work memory (the
   // coefficient buffers of progressive files) gets the same bound.
   s->cinfo.mem->max_memory_to_use = long(s->maxBytes > 0x7FFFFFFF ? 0x7FFFFFFF : s->maxBytes);
