@@ -1,6 +1,8 @@
 // Deskew and crop through the library's exports, on synthetic scanned pages
 // whose sheet position is known exactly.
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <tuple>
 
@@ -77,6 +79,10 @@ TEST_P(DeskewAccuracy, StraightensAndCutsToTheSheet) {
   ASSERT_EQ(placement.markersFound, 4);
   EXPECT_LE(std::fabs(placement.residualDegrees), 0.1);
   EXPECT_LE(placement.worstCornerError, 2.0);
+  if (std::getenv("GEOMETRY_DEBUG")) {
+    std::printf("type %d angle %.2f residual %.4f worst corner %.2f\n", options.typeCode, options.angleDegrees,
+                placement.residualDegrees, placement.worstCornerError);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Colour24, DeskewAccuracy,
