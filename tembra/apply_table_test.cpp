@@ -156,6 +156,24 @@ TEST(MapTableProperties, IdentityTablesLeaveImagesUnchanged) {
   }
 }
 
+TEST(MapTableProperties, InvertingTwiceGivesTheImageBack) {
+  std::mt19937 rng(13);
+  for (int bits : {8, 16}) {
+    const std::size_t n = std::size_t{1} << bits;
+    std::vector<uint16_t> entries(3 * n);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+      entries[i] = static_cast<uint16_t>(n - 1 - i % n);
+    MappingTable invert{static_cast<uint16_t>(bits), static_cast<uint16_t>(bits), entries.data()};
+    const auto source = RandomBytes(17 * 9 * 3 * (bits / 8), rng);
+    auto image = source;
+    ASSERT_EQ(MapColor(image.data(), bits, 17, 9, 1, &invert), 1);
+    EXPECT_NE(image, source);
+    EXPECT_EQ(image[0], static_cast<uint8_t>(~source[0]));
+    ASSERT_EQ(MapColor(image.data(), bits, 17, 9, 1, &invert), 1);
+    EXPECT_EQ(image, source);
+  }
+}
+
 TEST(MapTableOrder, OrderOneUsesBlueEntriesForTheFirstSample) {
   std::vector<uint16_t> entries(3 * 256);
   for (int i = 0; i < 256; ++i) {
