@@ -1,5 +1,7 @@
 #include "pellix/app_settings.h"
 
+#include <strings.h>
+
 #include <climits>
 #include <optional>
 
@@ -40,6 +42,24 @@ int TextToInt(const std::string& text) {
   if (negative) value = -value;
   if (value > INT_MAX) value = INT_MAX;
   return static_cast<int>(value);
+}
+
+int ResolutionIndex(int scanDpi) {
+  const int index = scanDpi / 100 - 1;
+  return (index >= 0 && index <= 5) ? index : -1;
+}
+
+int ResolutionOfIndex(int index) { return index * 100 + 100; }
+
+int ClientIndex(const std::vector<std::string>& clients, const std::string& emailClient) {
+  for (size_t i = 0; i < clients.size(); ++i)
+    if (strcasecmp(clients[i].c_str(), emailClient.c_str()) == 0) return static_cast<int>(i) + 1;
+  return 0;
+}
+
+std::string ClientOfIndex(const std::vector<std::string>& clients, int index) {
+  if (index <= 0 || static_cast<size_t>(index) > clients.size()) return "None";
+  return clients[static_cast<size_t>(index) - 1];
 }
 
 std::string WithTrailingSlash(std::string path) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pellix {
 
@@ -59,6 +60,20 @@ void ReadRegistrySettings(AppSettings& settings);
 bool WriteAllSettings(const AppSettings& settings);
 /// The counter write after a saved page: Count alone.
 bool WriteCounter(const AppSettings& settings);
+
+// What the Scan Setting dialog shows and stores; the dialog only asks.
+/// Selected item of the resolution list ("100".."600") for a ScanDPI:
+/// ScanDPI / 100 - 1, or -1 (no selection) outside the six items.
+int ResolutionIndex(int scanDpi);
+/// ScanDPI of resolution item `index`.
+int ResolutionOfIndex(int index);
+/// Selected item of the e-mail client list, whose item 0 is "None" and the
+/// rest `clients` in order: 1 + position of `emailClient` (ignoring case),
+/// or 0 when it is not listed.
+int ClientIndex(const std::vector<std::string>& clients, const std::string& emailClient);
+/// EmailClient for item `index`: the literal "None" for item 0, whatever
+/// the language file calls it.
+std::string ClientOfIndex(const std::vector<std::string>& clients, int index);
 
 /// The plain decimal conversion used for registry values: optional sign and
 /// leading digits, anything else 0; saturates instead of overflowing.

@@ -131,6 +131,23 @@ TEST(AppSettings, UnwritableStoreReportsFailure) {
   EXPECT_FALSE(WriteAllSettings(s));
 }
 
+TEST(AppSettings, ScanSettingDialogSelections) {
+  EXPECT_EQ(ResolutionIndex(250), 1) << "250 shows 200 selected";
+  EXPECT_EQ(ResolutionIndex(600), 5);
+  EXPECT_EQ(ResolutionIndex(100), 0);
+  EXPECT_EQ(ResolutionIndex(700), -1);
+  EXPECT_EQ(ResolutionIndex(99), -1);
+  EXPECT_EQ(ResolutionIndex(-150), -1);
+  EXPECT_EQ(ResolutionOfIndex(1), 200);
+  const std::vector<std::string> clients = {"Mailer", "Other"};
+  EXPECT_EQ(ClientIndex(clients, "other"), 2);
+  EXPECT_EQ(ClientIndex(clients, "None"), 0);
+  EXPECT_EQ(ClientIndex(clients, "Gone"), 0);
+  EXPECT_EQ(ClientOfIndex(clients, 0), "None");
+  EXPECT_EQ(ClientOfIndex(clients, 1), "Mailer");
+  EXPECT_EQ(ClientOfIndex(clients, 3), "None");
+}
+
 TEST(Language, BuiltInTableHasTheExactTexts) {
   EXPECT_EQ(BuiltInString(32774), "All images into a multi-page TIFF ");
   EXPECT_EQ(BuiltInString(32796),

@@ -16,6 +16,8 @@ ToneSettings Read(const std::string& defaultSetting, bool lineart = false) {
   return ReadToneSettings(px::IniDocument::Parse("[Default Setting]\n" + defaultSetting), lineart);
 }
 
+// The tone records are packed: their fields are copied (unary +) before the
+// checks take them by reference.
 TEST(ListKey, ValuesSpacesAndDefaults) {
   int v[5] = {-1, -1, -1, -1, -1};
   EXPECT_EQ(ParseListValues("1 2 3", v, 5), 3);
@@ -46,60 +48,60 @@ TEST(ListKey, ValuesSpacesAndDefaults) {
 
 TEST(ListKey, BrightnessGoesToGrayByScanKind) {
   const ToneSettings gray = Read("Brightness=10 20 30 40 50\n", false);
-  EXPECT_EQ(gray.red.Brightness, 10);
-  EXPECT_EQ(gray.green.Brightness, 20);
-  EXPECT_EQ(gray.blue.Brightness, 30);
-  EXPECT_EQ(gray.gray.Brightness, 40);
-  EXPECT_EQ(Read("Brightness=10 20 30 40 50\n", true).gray.Brightness, 50);
-  EXPECT_EQ(Read("Brightness=10 20 30 40\n", true).gray.Brightness, 0);
+  EXPECT_EQ(+gray.red.Brightness, 10);
+  EXPECT_EQ(+gray.green.Brightness, 20);
+  EXPECT_EQ(+gray.blue.Brightness, 30);
+  EXPECT_EQ(+gray.gray.Brightness, 40);
+  EXPECT_EQ(+Read("Brightness=10 20 30 40 50\n", true).gray.Brightness, 50);
+  EXPECT_EQ(+Read("Brightness=10 20 30 40\n", true).gray.Brightness, 0);
 }
 
 TEST(ListKey, OneValueChangesOnlyRedAndNeutralDefaultsStay) {
   const ToneSettings t = Read("Gamma=12\n");
-  EXPECT_EQ(t.red.Gamma, 12);
-  EXPECT_EQ(t.green.Gamma, 10);
-  EXPECT_EQ(t.blue.Gamma, 10);
-  EXPECT_EQ(t.gray.Gamma, 10);
-  EXPECT_EQ(t.gray.InputLevelHigh, 255);
-  EXPECT_EQ(t.gray.OutputLevelHigh, 255);
-  EXPECT_EQ(t.gray.scale, 1.0f);
-  EXPECT_EQ(t.red.CurvePointCount, 0);
+  EXPECT_EQ(+t.red.Gamma, 12);
+  EXPECT_EQ(+t.green.Gamma, 10);
+  EXPECT_EQ(+t.blue.Gamma, 10);
+  EXPECT_EQ(+t.gray.Gamma, 10);
+  EXPECT_EQ(+t.gray.InputLevelHigh, 255);
+  EXPECT_EQ(+t.gray.OutputLevelHigh, 255);
+  EXPECT_EQ(+t.gray.scale, 1.0f);
+  EXPECT_EQ(+t.red.CurvePointCount, 0);
 
   const ToneSettings levels = Read(
       "InputLevelLow=1 2 3 4\nInputLevelHigh=200 201 202 203\nOutputLevelLow=5 6 7 8\n"
       "OutputLevelHigh=250 251 252 253\nContrast=-5 0 5 10\n");
-  EXPECT_EQ(levels.blue.InputLevelLow, 3);
-  EXPECT_EQ(levels.gray.InputLevelHigh, 203);
-  EXPECT_EQ(levels.green.OutputLevelLow, 6);
-  EXPECT_EQ(levels.red.OutputLevelHigh, 250);
-  EXPECT_EQ(levels.red.Contrast, -5);
-  EXPECT_EQ(levels.gray.Contrast, 10);
+  EXPECT_EQ(+levels.blue.InputLevelLow, 3);
+  EXPECT_EQ(+levels.gray.InputLevelHigh, 203);
+  EXPECT_EQ(+levels.green.OutputLevelLow, 6);
+  EXPECT_EQ(+levels.red.OutputLevelHigh, 250);
+  EXPECT_EQ(+levels.red.Contrast, -5);
+  EXPECT_EQ(+levels.gray.Contrast, 10);
 }
 
 TEST(ListKey, CurvePointsPerChannel) {
   const ToneSettings t =
       Read("CurvePointCount=2 0 0 0\nCurvePointR=64 50 192 200\nCurvePointG=1 2 3 4\n");
-  EXPECT_EQ(t.red.CurvePointCount, 2);
-  EXPECT_EQ(t.red.CurvePoints[0].x, 64);
-  EXPECT_EQ(t.red.CurvePoints[0].y, 50);
-  EXPECT_EQ(t.red.CurvePoints[1].x, 192);
-  EXPECT_EQ(t.red.CurvePoints[1].y, 200);
-  EXPECT_EQ(t.green.CurvePointCount, 0) << "points are read only for a positive count";
-  EXPECT_EQ(t.green.CurvePoints[0].x, 0);
+  EXPECT_EQ(+t.red.CurvePointCount, 2);
+  EXPECT_EQ(+t.red.CurvePoints[0].x, 64);
+  EXPECT_EQ(+t.red.CurvePoints[0].y, 50);
+  EXPECT_EQ(+t.red.CurvePoints[1].x, 192);
+  EXPECT_EQ(+t.red.CurvePoints[1].y, 200);
+  EXPECT_EQ(+t.green.CurvePointCount, 0) << "points are read only for a positive count";
+  EXPECT_EQ(+t.green.CurvePoints[0].x, 0);
 
   // A count beyond what the record holds is limited to 15; one given with too
   // few values keeps zero points for the rest.
   std::string many = "CurvePointCount=0 0 0 40\nCurvePointGray=";
   for (int i = 0; i < 40; ++i) many += std::to_string(i) + " ";
   const ToneSettings m = Read(many + "\nCurvePointB=7 8\n");
-  EXPECT_EQ(m.gray.CurvePointCount, 15);
-  EXPECT_EQ(m.gray.CurvePoints[14].x, 28);
-  EXPECT_EQ(m.gray.CurvePoints[14].y, 29);
+  EXPECT_EQ(+m.gray.CurvePointCount, 15);
+  EXPECT_EQ(+m.gray.CurvePoints[14].x, 28);
+  EXPECT_EQ(+m.gray.CurvePoints[14].y, 29);
   const ToneSettings shortList = Read("CurvePointCount=0 0 3 -2\nCurvePointB=7 8\n");
-  EXPECT_EQ(shortList.blue.CurvePointCount, 3);
-  EXPECT_EQ(shortList.blue.CurvePoints[0].x, 7);
-  EXPECT_EQ(shortList.blue.CurvePoints[2].y, 0);
-  EXPECT_EQ(shortList.gray.CurvePointCount, 0);
+  EXPECT_EQ(+shortList.blue.CurvePointCount, 3);
+  EXPECT_EQ(+shortList.blue.CurvePoints[0].x, 7);
+  EXPECT_EQ(+shortList.blue.CurvePoints[2].y, 0);
+  EXPECT_EQ(+shortList.gray.CurvePointCount, 0);
 }
 
 TEST(ListKey, BackgroundInfo) {

@@ -159,5 +159,37 @@ TEST_F(PellixScan, InterruptStopsTheRunAndKeepsSavedPages) {
   EXPECT_EQ(Stored("Count"), "1");
 }
 
+TEST_F(PellixScan, HandsPagesToTheMailClient) {
+  if (!px::PathExists(test::BinDir() + "/Postrel.so")) GTEST_SKIP() << "no mail library built";
+  // No programs on the search path: the draft client writes its file and
+  // opens nothing.
+  const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+  px::CreateFolders(home_.Path("nobin"));
+  setenv("PATH", home_.Path("nobin").c_str(), 1);
+
+  RunResult r = Scan({"--dpi", "100", "--email", "Nowhere Mail"});
+  EXPECT_EQ(r.exitCode, kExitMailFailed);
+  EXPECT_NE(r.err.find("The Nowhere Mail does not exist, please select another one!"),
+            std::string::npos)
+      << r.err;
+  r = Scan({"--dpi", "100", "--email", "NONE"});
+  EXPECT_EQ(r.exitCode, kExitMailFailed);
+  EXPECT_NE(r.err.find("Please select an Email Client!"), std::string::npos) << r.err;
+
+  r = Scan({"--dpi", "100", "--email", "Mail draft file", "--attach-pdf"});
+  setenv("PATH", savedPath.c_str(), 1);
+  ASSERT_EQ(r.exitCode, kExitOk) << r.err;
+  const std::string pdf = home_.Path("tmp") + "/Email.pdf";
+  EXPECT_NE(r.out.find("Handed to Mail draft file: " + pdf), std::string::npos) << r.out;
+  EXPECT_NE(Tool("pdfinfo " + pdf).find("Pages:           1"), std::string::npos);
+  size_t drafts = 0;
+  for (auto& e : std::filesystem::directory_iterator(home_.Path("docs")))
+    if (e.path().extension() == ".eml" &&
+        test::ReadText(e.path().string()).find("Email.pdf") != std::string::npos)
+      ++drafts;
+  EXPECT_EQ(drafts, 1u);
+  EXPECT_EQ(Stored("Count"), "3") << "pages are saved before the mail step";
+}
+
 }  // namespace
 }  // namespace pellix
