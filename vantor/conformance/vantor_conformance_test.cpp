@@ -381,6 +381,8 @@ TEST_F(VantorConformance, CallsOutOfOrderFailWithoutHarm) {
 
 TEST_F(VantorConformance, BadParametersAreRefused) {
   Open();
+  // Good parameters first: a refusal must not leave them in force.
+  ASSERT_EQ(Set(2, 75, {}), 0);
   EXPECT_NE(Set(3, 300, {}), 0) << "mode 3";
   EXPECT_NE(Set(0, 300, {}), 0) << "mode 0";
   EXPECT_NE(Set(2, 0, {}), 0) << "resolution 0";
@@ -388,7 +390,10 @@ TEST_F(VantorConformance, BadParametersAreRefused) {
   EXPECT_NE(Set(2, 300, Frame{2000, 0, 600, 300}), 0) << "frame beyond 8.5 inches";
   EXPECT_NE(Set(2, 300, Frame{2550, 0, 0, 300}), 0) << "frame starting at the right edge";
   EXPECT_NE(Set(2, 300, Frame{0, 0, 65535, 65535}), 0) << "absurd frame";
-  // A refused frame leaves nothing to start.
+  // A refused frame leaves nothing to describe or start.
+  Guarded<VantorGeometry> geo;
+  api_.GetParameters(&geo.block);
+  EXPECT_NE(+geo.block.status, 0);
   Guarded<VantorStartBlock> start;
   api_.StartScanEx(&start.block, 1);
   EXPECT_NE(+start.block.status, 0);

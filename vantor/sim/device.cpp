@@ -141,6 +141,10 @@ void Device::SetParameters(VantorScanParameters& block) {
     block.status = kNotReady;
     return;
   }
+  // Whatever happens below, the earlier parameters are gone: a refused call
+  // must not leave an old frame to start.
+  setup_.reset();
+  ++generation_;
   config_ = Config();
   if (config_.refuseParameters) {
     block.status = kRefused;
