@@ -97,6 +97,20 @@ void Device::PrepareSheet() {
   s.unreadablePage = !s.sheet;
 }
 
+double Device::FeedUnits() const {
+  const Placement placement{config_.offsetX, config_.offsetY, config_.skewAngle};
+  const Sheet* sheet = setup_ ? setup_->sheet.get() : nullptr;
+  return sheet ? FeedLengthUnits(sheet->widthUnits(), sheet->heightUnits(), placement)
+               : FeedLengthUnits(config_.sheetWidth, config_.sheetHeight, placement);
+}
+
+void Device::UpdatePageLines() {
+  Setup& s = *setup_;
+  const double feedLines = std::floor((FeedUnits() - s.frame.top) * s.frame.dpiY / 300 + 1e-9);
+  s.pageLines = static_cast<int>(std::clamp(feedLines, 0.0, static_cast<double>(s.frame.lines)));
+  if (config_.shortPageLines > 0) s.pageLines = std::min(s.pageLines, config_.shortPageLines);
+}
+
 int Device::Open() {
   config_ = Config();
   if (openCalls_ < config_.openFailures) {
@@ -170,9 +184,7 @@ void Device::SetParameters(VantorScanParameters& block) {
   Setup& s = *setup_;
   PrepareSheet();
 
-  const Placement placement{config_.offsetX, config_.offsetY, config_.skewAngle};
-  const double feed = s.sheet ? FeedLengthUnits(s.sheet->widthUnits(), s.sheet->heightUnits(), placement)
-                              : FeedLengthUnits(config_.sheetWidth, config_.sheetHeight, placement);
+  const double feed = FeedUnits();
   const double heightUnits = block.height ? block.height : feed - top;
   // The small allowance keeps exact products from rounding down a line.
   const double pixels = std::floor(width * s.frame.dpiX / 300 + 1e-9);
@@ -186,8 +198,7 @@ void Device::SetParameters(VantorScanParameters& block) {
   s.frame.pixels = static_cast<int>(pixels);
   s.frame.lines = static_cast<int>(lines);
   s.bytesPerLine = static_cast<uint32_t>(s.frame.pixels) * static_cast<uint32_t>(bpp);
-  s.pageLines = static_cast<int>(std::clamp(std::floor((feed - top) * s.frame.dpiY / 300 + 1e-9), 0.0, lines));
-  if (config_.shortPageLines > 0) s.pageLines = std::min(s.pageLines, config_.shortPageLines);
+  UpdatePageLines();
 
   if (block.toneTable) {
     // Copied now: callers free their table right after the read, and a copy
@@ -219,7 +230,10 @@ void Device::StartScanEx(VantorStartBlock& block) {
   Setup& s = *setup_;
   // The page taken at set-up may have gone (fed by an earlier scan) or paper
   // may have arrived since: look at the feeder again.
-  if (!s.sheet && !s.unreadablePage) PrepareSheet();
+  if (!s.sheet && !s.unreadablePage) {
+    PrepareSheet();
+    UpdatePageLines();
+  }
   if (s.unreadablePage) {
     // A page the feeder cannot take is pushed out so the next one can come.
     MoveInto(s.pageFile, "rejected");

@@ -76,6 +76,10 @@ class Device {
   bool CalledBackOut(uint64_t generation, VantorReadBlock& block, int count);
   /// Takes the next page from the feeder into setup_ (none when empty).
   void PrepareSheet();
+  /// How far the feeder moves for the current sheet, 1/300 inch.
+  double FeedUnits() const;
+  /// Where the page ends for the current sheet and frame.
+  void UpdatePageLines();
 
   bool open_ = false;
   int openCalls_ = 0;

@@ -427,6 +427,38 @@ TEST_F(SimulatorTest, PageFolderFeedsFilesInNameOrder) {
   EXPECT_EQ(api_.IsPaperOn(), 1);
 }
 
+TEST_F(SimulatorTest, EachStartTakesTheNextPageEvenWithTheSameParameters) {
+  fs::create_directories(dir_ / "pages");
+  WriteBmp(dir_ / "pages/1.bmp", 40, 80, 250, 250, 250, 300);
+  WriteBmp(dir_ / "pages/2.bmp", 40, 45, 250, 250, 250, 300);
+  Configure("PageSource=pages\nSkewAngle=0\nOffsetX=30\nOffsetY=30\n");
+  LoadAndOpen();
+  VantorScanParameters p{};
+  p.resolution = 300, p.mode = 1;
+  api_.SetParameters(&p);
+  VantorGeometry geo{};
+  api_.GetParameters(&geo);
+  ASSERT_EQ(+geo.lines, 30u + 80 + 30);
+  std::vector<uint8_t> page(size_t(geo.bytesPerLine) * geo.lines);
+  std::vector<int> delivered, statuses;
+  for (int sheet = 0; sheet < 2; ++sheet) {
+    VantorStartBlock start{};
+    api_.StartScanEx(&start, 1);
+    ASSERT_EQ(+start.status, 0);
+    VantorReadBlock read{};
+    read.linesWanted = uint16_t(geo.lines);
+    read.buffer = reinterpret_cast<uintptr_t>(page.data());
+    api_.ReadScannedData(&read);
+    delivered.push_back(read.linesDelivered);
+    statuses.push_back(read.status);
+    VantorStatusBlock stop{};
+    api_.StopScan(&stop);
+  }
+  EXPECT_EQ(delivered, (std::vector<int>{140, 30 + 45 + 30}));
+  EXPECT_EQ(statuses, (std::vector<int>{0, VANTOR_SHORT_PAGE}));
+  EXPECT_TRUE(fs::exists(dir_ / "pages/scanned/2.bmp"));
+}
+
 TEST_F(SimulatorTest, UnreadablePagesAreRejectedNotCrashedOn) {
   fs::create_directories(dir_ / "pages");
   std::ofstream(dir_ / "pages/1.png") << "\x89PNG\r\n\x1a\n garbage";
