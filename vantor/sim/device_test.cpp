@@ -598,6 +598,12 @@ TEST_F(SimulatorTest, ProgressCancelAndPartialReads) {
   api_.ReadScannedData(&read);
   EXPECT_EQ(+read.status, 0);
   EXPECT_EQ(+read.linesDelivered, 120);
+  // Nothing wanted, nothing read, and the page goes on.
+  read.linesWanted = 0;
+  read.buffer = 0;
+  api_.ReadScannedData(&read);
+  EXPECT_EQ(+read.status, 0);
+  EXPECT_EQ(+read.linesDelivered, 0);
   read.linesWanted = 80;
   read.buffer = reinterpret_cast<uintptr_t>(page.data() + 120 * geo.bytesPerLine);
   api_.ReadScannedData(&read);
