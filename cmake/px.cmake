@@ -13,7 +13,9 @@ endfunction()
 
 # px_add_test(<target> SOURCES ... [LIBS ...] [GUI])
 # A GoogleTest program beside the code it tests. GUI tests carry the label
-# "gui" so the sanitizer run can leave them out.
+# "gui" so the sanitizer run can leave them out. Tests find the bin folder in
+# the environment (PX_BIN_DIR) or as PX_TEST_BIN_DIR, the sources as
+# PX_TEST_SOURCE_DIR; scripts/test runs them with QT_QPA_PLATFORM=offscreen.
 function(px_add_test target)
   cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${target} ${T_SOURCES})
@@ -27,5 +29,9 @@ function(px_add_test target)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-    PROPERTIES LABELS "${labels}" ENVIRONMENT "PX_BIN_DIR=${PX_BIN_DIR};PX_SOURCE_DIR=${PROJECT_SOURCE_DIR};QT_QPA_PLATFORM=offscreen")
+    PROPERTIES LABELS "${labels}" ENVIRONMENT "PX_BIN_DIR=${PX_BIN_DIR}")
+  # The discovered tests take one environment entry only (a list would be
+  # split into separate properties), so the folders also come in as defines.
+  target_compile_definitions(${target} PRIVATE
+    PX_TEST_BIN_DIR="${PX_BIN_DIR}" PX_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endfunction()
