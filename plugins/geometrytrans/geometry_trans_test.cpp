@@ -115,6 +115,33 @@ TEST_F(Geometry, DeskewsASheetThatRunsOffTheImage) {
   EXPECT_EQ(corner, cv::Vec3b(30, 30, 30));
 }
 
+// Some devices deliver more lines per inch than pixels per inch (300 x 600
+// dpi); the page is zoomed to square pixels only later. A turned sheet is
+// then a parallelogram, which deskew must square up all the same.
+TEST_F(Geometry, DeskewsPagesWithUnequalResolutions) {
+  for (const double angle : {-6.0, 2.5}) {
+    SCOPED_TRACE(::testing::Message() << "angle " << angle);
+    SheetOptions options;
+    options.dpi = 150;
+    options.angleDegrees = angle;
+    const SyntheticSheet s = RenderSheet(options);
+    cv::Mat tall;
+    cv::resize(s.page, tall, cv::Size(s.page.cols, 2 * s.page.rows), 0, 0, cv::INTER_LINEAR);
+    int width = tall.cols, height = tall.rows;
+    const cv::Mat result = Take([&](int* w, int* h) { return api_.ImageDeskew(0, tall.data, w, h, nullptr); },
+                                tall.type(), &width, &height);
+    ASSERT_FALSE(result.empty());
+    EXPECT_NEAR(width, s.sheet.width, 2);
+    EXPECT_NEAR(height, 2 * s.sheet.height, 3);
+    cv::Mat square;
+    cv::resize(result, square, cv::Size(result.cols, result.rows / 2), 0, 0, cv::INTER_AREA);
+    const Placement placement = MeasurePlacement(s, square);
+    ASSERT_EQ(placement.markersFound, 4);
+    EXPECT_LE(std::fabs(placement.residualDegrees), 0.1);
+    EXPECT_LE(placement.worstCornerError, 2.0);
+  }
+}
+
 TEST_F(Geometry, CropCopiesTheSheetsBoxWithoutTurning) {
   for (const double angle : {0.0, 4.0, -9.5}) {
     for (const int type : {0, 3}) {

@@ -144,7 +144,7 @@ unsigned char* DeskewPage(const Background& background, int type, const unsigned
   const auto frame = FindSheet(page, background);
   if (!frame) return nullptr;
   Report(progress, 30);
-  if (std::fabs(frame->angle) * 180.0 / CV_PI < kMinRotationDegrees) {
+  if (frame->TurnDegrees() < kMinRotationDegrees) {
     return CopyRegion(page, BoundingBox(*frame, page.size()), width, height);
   }
 
@@ -155,11 +155,11 @@ unsigned char* DeskewPage(const Background& background, int type, const unsigned
       !out.Allocate(page.type(), static_cast<int>(outWidth), static_cast<int>(outHeight))) {
     return nullptr;
   }
-  // Output pixel (x, y) shows the sheet point u0 + x along its top edge and
-  // v0 + y down its left edge; the result is centred on the measured sheet.
-  const double c = std::cos(frame->angle), s = std::sin(frame->angle);
-  const double u0 = 0.5 * (frame->left + frame->right) - 0.5 * outWidth + 0.5;
-  const double v0 = 0.5 * (frame->top + frame->bottom) - 0.5 * outHeight + 0.5;
+  // Output pixel (x, y) shows sheet point (X0 + x, Y0 + y); the result is
+  // centred on the measured sheet.
+  const double X0 = 0.5 * (frame->left + frame->right) - 0.5 * outWidth + 0.5;
+  const double Y0 = 0.5 * (frame->top + frame->bottom) - 0.5 * outHeight + 0.5;
+  const double c = frame->Scale();
   const cv::Scalar fill = BackgroundFill(background, page.type());
   cv::Mat& target = out.Mat();
   for (int band = 0; band < kWarpBands; ++band) {
@@ -167,8 +167,9 @@ unsigned char* DeskewPage(const Background& background, int type, const unsigned
     const int y1 = static_cast<int>(static_cast<std::int64_t>(target.rows) * (band + 1) / kWarpBands);
     if (y1 > y0) {
       // Maps band pixel (x, y) to the page point of output pixel (x, y0 + y).
-      const cv::Matx23d toPage(c, -s, c * u0 - s * (v0 + y0),
-                               s, c, s * u0 + c * (v0 + y0));
+      const cv::Point2d origin = frame->ToPage(X0, Y0 + y0);
+      const cv::Matx23d toPage(c, -c * frame->slopeV, origin.x,
+                               c * frame->slopeH, c, origin.y);
       cv::Mat rows = target.rowRange(y0, y1);
       cv::warpAffine(page, rows, toPage, rows.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
                      cv::BORDER_CONSTANT, fill);

@@ -9,7 +9,7 @@
 
 namespace geometry {
 
-/// Rotations smaller than this (degrees) are left alone: over a 14-inch page
+/// Turns smaller than this (degrees) are left alone: over a 14-inch page
 /// at 300 dpi they move an edge by about a pixel.
 inline constexpr double kMinRotationDegrees = 0.02;
 

@@ -90,6 +90,9 @@ struct DetectionMask {
     const double y = p.y == mask.rows - 1 ? page.height - 1 : (p.y + 0.5) * scaleY - 0.5;
     return {x, y};
   }
+
+  // Any point of the detection copy (a corner may lie beyond it).
+  cv::Point2d ToPage(const cv::Point2d& p) const { return {(p.x + 0.5) * scaleX - 0.5, (p.y + 0.5) * scaleY - 0.5}; }
 };
 
 DetectionMask MakeDetectionMask(const cv::Mat& page, const Background& background) {
@@ -128,30 +131,61 @@ DetectionMask MakeDetectionMask(const cv::Mat& page, const Background& backgroun
   return result;
 }
 
-// Reduces an angle in radians to -pi/4..pi/4 (a quarter turn is the same
-// rectangle).
-double NormaliseQuarter(double angle) {
-  while (angle > kPi / 4) angle -= kPi / 2;
-  while (angle <= -kPi / 4) angle += kPi / 2;
-  return angle;
-}
-
 struct Extents {
   double left, right, top, bottom;
 };
 
-Extents ExtentsOf(const std::vector<cv::Point2d>& points, double angle) {
-  const double c = std::cos(angle), s = std::sin(angle);
+// The points' extents in the sheet coordinates of a frame with these slopes.
+Extents ExtentsOf(const std::vector<cv::Point2d>& points, const SheetFrame& axes) {
+  const double c = axes.Scale();
   Extents e{1e300, -1e300, 1e300, -1e300};
   for (const auto& p : points) {
-    const double u = c * p.x + s * p.y;
-    const double v = -s * p.x + c * p.y;
-    e.left = std::min(e.left, u);
-    e.right = std::max(e.right, u);
-    e.top = std::min(e.top, v);
-    e.bottom = std::max(e.bottom, v);
+    const double X = c * (p.x + axes.slopeV * p.y);
+    const double Y = c * (p.y - axes.slopeH * p.x);
+    e.left = std::min(e.left, X);
+    e.right = std::max(e.right, X);
+    e.top = std::min(e.top, Y);
+    e.bottom = std::max(e.bottom, Y);
   }
   return e;
+}
+
+// Rough corners of the sheet in detection pixels, clockwise from the top
+// left: the hull reduced to a quadrilateral (which follows a sheet squeezed
+// by unequal x and y resolutions) or the smallest rectangle around it
+// (better where the image cut a corner off), whichever matches the hull's
+// area more closely.
+std::array<cv::Point2d, 4> RoughCorners(const std::vector<cv::Point>& hull, double hullArea) {
+  cv::Point2f box[4];
+  cv::minAreaRect(hull).points(box);
+  std::vector<cv::Point2d> corners(box, box + 4);
+  double mismatch = std::fabs(cv::contourArea(std::vector<cv::Point2f>(box, box + 4)) / hullArea - 1.0);
+  const double perimeter = cv::arcLength(hull, true);
+  for (const double share : {0.01, 0.02, 0.04}) {
+    std::vector<cv::Point> quad;
+    cv::approxPolyDP(hull, quad, share * perimeter, true);
+    if (quad.size() != 4 || !cv::isContourConvex(quad)) continue;
+    const double quadMismatch = std::fabs(cv::contourArea(quad) / hullArea - 1.0);
+    if (quadMismatch < mismatch) {
+      mismatch = quadMismatch;
+      corners.assign(quad.begin(), quad.end());
+    }
+    break;
+  }
+  // Clockwise on screen (y grows downwards), then start at the corner whose
+  // next edge runs left to right: the top edge.
+  cv::Point2d centre(0, 0);
+  for (const auto& p : corners) centre += p * 0.25;
+  std::sort(corners.begin(), corners.end(), [&](const cv::Point2d& a, const cv::Point2d& b) {
+    return std::atan2(a.y - centre.y, a.x - centre.x) < std::atan2(b.y - centre.y, b.x - centre.x);
+  });
+  int first = 0;
+  for (int i = 0; i < 4; ++i) {
+    const cv::Point2d d = corners[(i + 1) % 4] - corners[i];
+    const double direction = std::atan2(d.y, d.x);
+    if (direction > -kPi / 4 && direction <= kPi / 4) first = i;
+  }
+  return {corners[first], corners[(first + 1) % 4], corners[(first + 2) % 4], corners[(first + 3) % 4]};
 }
 
 // One edge's measured points: `across` (y for the top and bottom edges, x for
@@ -340,10 +374,22 @@ cv::Scalar BackgroundFill(const Background& background, int matType) {
   return cv::Scalar(background.red * scale, background.green * scale, background.blue * scale);
 }
 
+double SheetFrame::Scale() const {
+  const double d = 1.0 + slopeH * slopeV;
+  return d > 0.0 ? 1.0 / std::sqrt(d) : 1.0;
+}
+
+double SheetFrame::TurnDegrees() const {
+  return std::max(std::fabs(std::atan(slopeH)), std::fabs(std::atan(slopeV))) * 180.0 / kPi;
+}
+
+cv::Point2d SheetFrame::ToPage(double X, double Y) const {
+  const double c = Scale();
+  return {c * (X - slopeV * Y), c * (slopeH * X + Y)};
+}
+
 std::array<cv::Point2d, 4> SheetFrame::Corners() const {
-  const double c = std::cos(angle), s = std::sin(angle);
-  auto at = [&](double u, double v) { return cv::Point2d(c * u - s * v, s * u + c * v); };
-  return {at(left, top), at(right, top), at(right, bottom), at(left, bottom)};
+  return {ToPage(left, top), ToPage(right, top), ToPage(right, bottom), ToPage(left, bottom)};
 }
 
 std::optional<SheetFrame> FindSheet(const cv::Mat& page, const Background& background) {
@@ -369,73 +415,72 @@ std::optional<SheetFrame> FindSheet(const cv::Mat& page, const Background& backg
   const double imageArea = static_cast<double>(detection.mask.cols) * detection.mask.rows;
   if (hull.size() < 3 || hullArea < background.minSheetPercent / 100.0 * imageArea) return std::nullopt;
 
-  // Rough outline: the smallest rectangle around the hull, in page
-  // coordinates. Its tilt is good to a few tenths of a degree.
-  const cv::RotatedRect box = cv::minAreaRect(hull);
-  cv::Point2f boxPoints[4];
-  box.points(boxPoints);
-  const double roughAngle = NormaliseQuarter(std::atan2(boxPoints[1].y - boxPoints[0].y, boxPoints[1].x - boxPoints[0].x));
+  // Rough outline, good to a pixel or two of the detection copy.
+  std::array<cv::Point2d, 4> corners = RoughCorners(hull, hullArea);
+  for (auto& corner : corners) corner = detection.ToPage(corner);
   std::vector<cv::Point2d> hullOnPage;
   hullOnPage.reserve(hull.size());
   for (const auto& p : hull) hullOnPage.push_back(detection.ToPage(p));
-  Extents rough = ExtentsOf(hullOnPage, roughAngle);
-  // Mask pixels reach about half a detection pixel beyond their centres.
-  const double halfCell = 0.5 * std::max(detection.scaleX, detection.scaleY);
-  rough.left -= halfCell;
-  rough.top -= halfCell;
-  rough.right += halfCell;
-  rough.bottom += halfCell;
-
-  SheetFrame roughFrame;
-  roughFrame.angle = roughAngle;
-  roughFrame.left = rough.left;
-  roughFrame.right = rough.right;
-  roughFrame.top = rough.top;
-  roughFrame.bottom = rough.bottom;
-  const auto corners = roughFrame.Corners();
 
   // Fine outline: each edge measured at full resolution and fitted with a
-  // straight line; the tilt is the weighted mean of the four edges' tilts.
+  // straight line.
   const PageSampler sampler(page, background);
   const double cell = std::max(detection.scaleX, detection.scaleY);
-  const double longest = std::max(rough.right - rough.left, rough.bottom - rough.top);
+  const double longest = std::max(cv::norm(corners[1] - corners[0]), cv::norm(corners[3] - corners[0]));
   // Room for the rough outline's position error and its tilt error (about
   // 0.35 degrees) over the half of an edge.
   const double reach = 3.0 * cell + 8.0 + 0.006 * longest;
   struct Measured {
     Edge edge;
+    cv::Point2d from, to;
     std::optional<LineFit> fit;
   };
-  Measured edges[4] = {
-      {kTop, FitEdge(MeasureEdge(sampler, kTop, corners[0], corners[1], reach, background.tolerance))},
-      {kRight, FitEdge(MeasureEdge(sampler, kRight, corners[1], corners[2], reach, background.tolerance))},
-      {kBottom, FitEdge(MeasureEdge(sampler, kBottom, corners[3], corners[2], reach, background.tolerance))},
-      {kLeft, FitEdge(MeasureEdge(sampler, kLeft, corners[0], corners[3], reach, background.tolerance))},
-  };
-  double weightedAngle = 0.0, totalWeight = 0.0;
+  Measured edges[4] = {{kTop, corners[0], corners[1], std::nullopt},
+                       {kRight, corners[1], corners[2], std::nullopt},
+                       {kBottom, corners[3], corners[2], std::nullopt},
+                       {kLeft, corners[0], corners[3], std::nullopt}};
+  // Slopes: dy/dx for the top and bottom edges, dx/dy for the left and right.
+  double slopeSum[2] = {0.0, 0.0}, weightSum[2] = {0.0, 0.0}, roughSlope[2] = {0.0, 0.0};
   for (auto& m : edges) {
-    if (!m.fit) continue;
-    // Along the top and bottom edges y grows with tan(a); along the left and
-    // right edges x shrinks with it.
     const bool horizontal = m.edge == kTop || m.edge == kBottom;
-    const double angle = horizontal ? std::atan(m.fit->slope) : std::atan(-m.fit->slope);
-    // An edge far from the rough tilt was not the sheet's (a fold, a tab).
-    if (std::fabs(angle - roughAngle) > 1.5 * kPi / 180.0) {
+    const cv::Point2d d = m.to - m.from;
+    const double rough = horizontal ? (d.x != 0.0 ? d.y / d.x : 0.0) : (d.y != 0.0 ? d.x / d.y : 0.0);
+    roughSlope[horizontal ? 0 : 1] += 0.5 * rough;
+    m.fit = FitEdge(MeasureEdge(sampler, m.edge, m.from, m.to, reach, background.tolerance));
+    if (!m.fit) continue;
+    // An edge far from the rough outline's was not the sheet's (a fold, a tab).
+    if (std::fabs(std::atan(m.fit->slope) - std::atan(rough)) > 1.5 * kPi / 180.0) {
       m.fit.reset();
       continue;
     }
-    weightedAngle += angle * m.fit->weight;
-    totalWeight += m.fit->weight;
+    slopeSum[horizontal ? 0 : 1] += m.fit->slope * m.fit->weight;
+    weightSum[horizontal ? 0 : 1] += m.fit->weight;
   }
 
   SheetFrame frame;
-  frame.angle = totalWeight > 0.0 ? weightedAngle / totalWeight : roughAngle;
-  const Extents outline = ExtentsOf(hullOnPage, frame.angle);
+  const bool haveH = weightSum[0] > 0.0, haveV = weightSum[1] > 0.0;
+  frame.slopeH = haveH ? slopeSum[0] / weightSum[0] : roughSlope[0];
+  frame.slopeV = -(haveV ? slopeSum[1] / weightSum[1] : roughSlope[1]);
+  // With one pair of edges only, take the pixels as square: both directions
+  // turn alike.
+  if (haveH && !haveV) frame.slopeV = frame.slopeH;
+  if (haveV && !haveH) frame.slopeH = frame.slopeV;
+  // Directions that no pixel shape explains (opposite turns, or a squeeze
+  // beyond 1:6) come from an odd sheet, not from the scan: use their mean.
+  const double turnH = std::atan(frame.slopeH), turnV = std::atan(frame.slopeV);
+  const double small = 0.3 * kPi / 180.0;
+  const bool opposite = frame.slopeH * frame.slopeV < 0.0 && std::min(std::fabs(turnH), std::fabs(turnV)) > small;
+  const bool squeezed = frame.slopeH * frame.slopeV > 0.0 && std::min(std::fabs(turnH), std::fabs(turnV)) > small &&
+                        (frame.slopeH / frame.slopeV > 6.0 || frame.slopeV / frame.slopeH > 6.0);
+  if (opposite || squeezed) frame.slopeH = frame.slopeV = std::tan(0.5 * (turnH + turnV));
+
+  const double halfCell = 0.5 * cell;
+  const Extents outline = ExtentsOf(hullOnPage, frame);
   frame.left = outline.left - halfCell;
   frame.right = outline.right + halfCell;
   frame.top = outline.top - halfCell;
   frame.bottom = outline.bottom + halfCell;
-  const double c = std::cos(frame.angle), s = std::sin(frame.angle);
+  const double c = frame.Scale();
   for (const auto& m : edges) {
     if (!m.fit) continue;
     const bool horizontal = m.edge == kTop || m.edge == kBottom;
@@ -443,7 +488,7 @@ std::optional<SheetFrame> FindSheet(const cv::Mat& page, const Background& backg
     for (const auto& p : m.fit->inliers) {
       const double x = horizontal ? p.along : p.across;
       const double y = horizontal ? p.across : p.along;
-      sum += horizontal ? (-s * x + c * y) : (c * x + s * y);
+      sum += horizontal ? c * (y - frame.slopeH * x) : c * (x + frame.slopeV * y);
     }
     const double position = sum / m.fit->inliers.size();
     switch (m.edge) {

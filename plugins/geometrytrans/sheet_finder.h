@@ -25,19 +25,33 @@ Background MakeBackground(unsigned char red, unsigned char green, unsigned char 
 /// The background colour as a fill value for a page of the OpenCV type.
 cv::Scalar BackgroundFill(const Background& background, int matType);
 
-/// The sheet as a rectangle turned by `angle`: the points p with
-/// left <= u.p <= right and top <= v.p <= bottom, where u = (cos a, sin a) runs
-/// along the sheet's top edge and v = (-sin a, cos a) down its left edge.
-/// Coordinates are those of pixel centres (pixel (0, 0) covers -0.5..0.5).
-/// A positive angle means the sheet is turned clockwise as seen on screen.
+/// The sheet on the page. Its top and bottom edges run along
+/// eH = c (1, slopeH), its left and right edges along eV = c (-slopeV, 1),
+/// with c = 1 / sqrt(1 + slopeH * slopeV). On square pixels the two slopes
+/// are both tan(angle) and (eH, eV) is a plain turn; on a page delivered at,
+/// say, 300 x 600 dpi a turned sheet is a parallelogram and the slopes differ
+/// (slopeH = k tan a, slopeV = tan(a) / k for k = y dpi / x dpi), which this
+/// describes just as well. A step of eH (eV) is one pixel of the page's x (y)
+/// resolution on the sheet.
+///
+/// In sheet coordinates X = c (x + slopeV y), Y = c (y - slopeH x) the sheet is
+/// left <= X <= right, top <= Y <= bottom. Coordinates are those of pixel
+/// centres (pixel (0, 0) covers -0.5..0.5). Positive slopes mean the sheet is
+/// turned clockwise as seen on screen.
 struct SheetFrame {
-  double angle = 0.0;  // radians, within -pi/4..pi/4
+  double slopeH = 0.0;
+  double slopeV = 0.0;
   double left = 0.0;
   double right = 0.0;
   double top = 0.0;
   double bottom = 0.0;
   int measuredEdges = 0;  // edges located at full resolution (0..4)
 
+  double Scale() const;
+  /// The larger of the two edge directions' turns, in degrees.
+  double TurnDegrees() const;
+  /// The page point of sheet coordinates (X, Y).
+  cv::Point2d ToPage(double X, double Y) const;
   /// Top left, top right, bottom right, bottom left.
   std::array<cv::Point2d, 4> Corners() const;
 };

@@ -16,7 +16,8 @@ namespace {
 constexpr double kDegree = 3.14159265358979323846 / 180.0;
 
 void ExpectFrameMatches(const SheetFrame& frame, const SyntheticSheet& s, double angleDegrees, double edgeSlack) {
-  EXPECT_NEAR(frame.angle / kDegree, angleDegrees, 0.02);
+  EXPECT_NEAR(std::atan(frame.slopeH) / kDegree, angleDegrees, 0.02);
+  EXPECT_NEAR(std::atan(frame.slopeV) / kDegree, angleDegrees, 0.02);
   const auto found = frame.Corners();
   const auto truth = s.Corners();
   for (int i = 0; i < 4; ++i) {
@@ -89,7 +90,8 @@ TEST(SheetFinder, SheetRunningOffTheImage) {
   const auto frame = FindSheet(page, Background{});
   ASSERT_TRUE(frame.has_value());
   EXPECT_EQ(frame->measuredEdges, 3);
-  EXPECT_NEAR(frame->angle / kDegree, 2.0, 0.03);
+  EXPECT_NEAR(std::atan(frame->slopeH) / kDegree, 2.0, 0.03);
+  EXPECT_NEAR(std::atan(frame->slopeV) / kDegree, 2.0, 0.03);
   const auto truth = s.Corners();
   const auto found = frame->Corners();
   // Bottom corners are measured; the top edge reaches at least to the top of

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -60,10 +61,11 @@ class SimulatorPage : public GeometryLibrary {
 
   // Scans the sample sheet turned by `angle` degrees at 300 dpi in device
   // mode `mode`, the whole device width and the sheet's length.
-  cv::Mat Scan(double angle, double offsetX, double offsetY, int mode = 2) {
+  cv::Mat Scan(double angle, double offsetX, double offsetY, int mode = 2, const std::string& keys = "") {
     const int matType = MatTypeOfCode(TypeCodeOf(mode));
     std::ofstream(dir_ / "Vantor.ini") << "[Vantor]\nStateFolder=state\nSkewAngle=" << angle
-                                       << "\nOffsetX=" << offsetX << "\nOffsetY=" << offsetY << "\n";
+                                       << "\nOffsetX=" << offsetX << "\nOffsetY=" << offsetY << "\n"
+                                       << keys;
     setenv("VANTOR_INI", (dir_ / "Vantor.ini").c_str(), 1);
     if (device_._Open() != 1) return {};
     VantorGammaInfo gamma{};
@@ -213,21 +215,11 @@ TEST_F(SimulatorPage, CropFindsTheStraightSheetAndDeskewStraightensTurnedOnes) {
   const std::vector<cv::Point2d> sheetCorners = {
       {-0.5, -0.5}, {kSheetWidth - 0.5, -0.5}, {kSheetWidth - 0.5, kSheetHeight - 0.5}, {-0.5, kSheetHeight - 0.5}};
 
-  // Mostly 24-bit colour, and each other device mode once.
-  const std::pair<double, int> scans[] = {{-10.0, 2}, {-4.5, 10}, {-0.6, 2}, {1.5, 1}, {3.25, 2}, {7.0, 9}, {10.0, 2}};
-  for (const auto& [angle, mode] : scans) {
-    SCOPED_TRACE(::testing::Message() << "skew " << angle << " mode " << mode);
-    const cv::Point2d offsets = CentringOffsets(angle);
-    const cv::Mat page = Scan(angle, offsets.x, offsets.y, mode);
-    ASSERT_FALSE(page.empty());
-    width = page.cols;
-    height = page.rows;
-    const int type = TypeCodeOf(mode);
-    const cv::Mat result = Take([&](int* w, int* h) { return api_.ImageDeskew(type, page.data, w, h, nullptr); },
-                                page.type(), &width, &height);
-    ASSERT_FALSE(result.empty());
+  // Finds the reference's patches in a deskewed result and checks the turn
+  // left over and where the result's corners lie on the sheet.
+  auto expectStraight = [&](const cv::Mat& result, const char* what) {
+    SCOPED_TRACE(what);
     const cv::Mat resultGray = ToGray8(result);
-
     std::vector<cv::Point2d> from, to;
     for (const cv::Point& p : patches) {
       const auto found = Locate(referenceGray, p, resultGray, 24);
@@ -251,19 +243,50 @@ TEST_F(SimulatorPage, CropFindsTheStraightSheetAndDeskewStraightensTurnedOnes) {
     ASSERT_GE(from.size(), 4u) << "too few parts of the sheet recognised in the result";
     const double residual = FitTurn(from, to, sheetCorners, &mapped);
     EXPECT_LE(std::fabs(residual), 0.1);
-    if (std::getenv("GEOMETRY_DEBUG")) {
-      std::printf("page %dx%d ", page.cols, page.rows);
-      std::printf("angle %.2f mode %d result %dx%d residual %.4f matches %zu corners", angle, mode, width, height,
-                  residual, from.size());
-      for (const auto& m : mapped) std::printf(" (%.2f, %.2f)", m.x, m.y);
-      std::printf("\n");
-    }
     const std::vector<cv::Point2d> resultCorners = {
-        {-0.5, -0.5}, {width - 0.5, -0.5}, {width - 0.5, height - 0.5}, {-0.5, height - 0.5}};
+        {-0.5, -0.5}, {result.cols - 0.5, -0.5}, {result.cols - 0.5, result.rows - 0.5}, {-0.5, result.rows - 0.5}};
+    double worstCorner = 0.0;
     for (int i = 0; i < 4; ++i) {
+      worstCorner = std::max(worstCorner, cv::norm(mapped[i] - resultCorners[i]));
       EXPECT_LE(cv::norm(mapped[i] - resultCorners[i]), 2.0) << "corner " << i << " of the sheet at " << mapped[i];
     }
+    if (std::getenv("GEOMETRY_DEBUG")) {
+      std::printf("%s: result %dx%d, residual %.4f degrees, worst corner %.2f px, %zu patches\n", what, result.cols,
+                  result.rows, residual, worstCorner, from.size());
+    }
+  };
+
+  // Mostly 24-bit colour, and each other device mode once.
+  const std::pair<double, int> scans[] = {{-10.0, 2}, {-4.5, 10}, {-0.6, 2}, {1.5, 1}, {3.25, 2}, {7.0, 9}, {10.0, 2}};
+  for (const auto& [angle, mode] : scans) {
+    const cv::Point2d offsets = CentringOffsets(angle);
+    const cv::Mat page = Scan(angle, offsets.x, offsets.y, mode);
+    ASSERT_FALSE(page.empty());
+    width = page.cols;
+    height = page.rows;
+    const int type = TypeCodeOf(mode);
+    const cv::Mat result = Take([&](int* w, int* h) { return api_.ImageDeskew(type, page.data, w, h, nullptr); },
+                                page.type(), &width, &height);
+    ASSERT_FALSE(result.empty());
+    const std::string what = "skew " + std::to_string(angle) + " mode " + std::to_string(mode);
+    expectStraight(result, what.c_str());
   }
+
+  // A device delivering 300 x 600 dpi: the scan module deskews the page as
+  // delivered and zooms it to 300 x 300 afterwards.
+  const cv::Point2d offsets = CentringOffsets(4.0);
+  const cv::Mat tall = Scan(4.0, offsets.x, offsets.y, 2, "DeliveredYDpi=600\n");
+  ASSERT_FALSE(tall.empty());
+  width = tall.cols;
+  height = tall.rows;
+  const cv::Mat deskewed = Take([&](int* w, int* h) { return api_.ImageDeskew(0, tall.data, w, h, nullptr); },
+                                tall.type(), &width, &height);
+  ASSERT_FALSE(deskewed.empty());
+  const cv::Mat zoomed =
+      Take([&](int* w, int* h) { return api_.ImageZoom(300, 600, 300, 300, 0, deskewed.data, w, h, nullptr); },
+           deskewed.type(), &width, &height);
+  ASSERT_FALSE(zoomed.empty());
+  expectStraight(zoomed, "skew 4 at 300 x 600 dpi");
 }
 
 }  // namespace
