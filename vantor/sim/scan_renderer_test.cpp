@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "vantor/sim/sample_document.h"
 #include "vantor/sim/sensor_response.h"
 
 namespace vantor_sim {
@@ -164,12 +165,12 @@ TEST(ScanRenderer, NoSheetMeansBackgroundOnly) {
 }
 
 TEST(ScanRenderer, LinesAreTheSameInAnyReadingOrder) {
-  auto sheet = std::make_shared<WhiteSheet>(1000, 1000, 150);
-  OutputFrame frame{0, 0, 300, 700, 120, 120};
+  auto sheet = std::make_shared<SampleDocument>(4, 120, 120);
+  OutputFrame frame{0, 0, 600, 400, 120, 120};
   ScanRenderer forward(sheet, {100, 100, 7}, frame), backward(sheet, {100, 100, 7}, frame);
-  std::vector<std::vector<uint16_t>> lines(700);
-  for (int y = 0; y < 700; ++y) lines[size_t(y)].assign(forward.Line(y), forward.Line(y) + 900);
-  for (int y = 699; y >= 0; y -= 37) {
+  std::vector<std::vector<uint16_t>> lines(400);
+  for (int y = 0; y < 400; ++y) lines[size_t(y)].assign(forward.Line(y), forward.Line(y) + 1800);
+  for (int y = 399; y >= 0; y -= 37) {
     ASSERT_TRUE(std::equal(lines[size_t(y)].begin(), lines[size_t(y)].end(), backward.Line(y))) << y;
   }
 }
