@@ -43,10 +43,13 @@
 PX_EXPORT void SetBGInfo(unsigned char red, unsigned char green, unsigned char blue, float value1,
                          float value2);
 
-/// Finds the sheet, rotates it upright (by at most 45 degrees either way) and
-/// crops to it. Areas of the sheet that lie outside the scanned image are
-/// filled with the background colour. Null when no sheet is found or the
-/// sheet already fills the image straight.
+/// Finds the sheet, turns it upright (by at most 45 degrees either way) and
+/// crops to it. The result keeps the page's x and y resolutions, which may
+/// differ (a device delivering 300 x 600 dpi): the turned sheet is then
+/// squared up as it lies in those pixels. Areas of the sheet that lie outside
+/// the scanned image are filled with the background colour. Turns below 0.02
+/// degrees are not worth a resampling: the sheet is only cut out. Null when no
+/// sheet is found or the sheet already fills the image straight.
 PX_EXPORT unsigned char* ImageDeskew(int type, unsigned char* image, int* width, int* height,
                                      GeometryProgress progress);
 

@@ -303,6 +303,53 @@ TEST_F(Geometry, UnusableArgumentsGiveNullAndLeaveSizesAlone) {
   EXPECT_EQ(nothing, nullptr);
 }
 
+// Pages of random shapes and noise: whatever is found, a result must lie
+// within what a page of that size can give, and the page stays untouched.
+TEST_F(Geometry, RandomPagesGiveSaneResults) {
+  cv::RNG rng(20261207);
+  for (int round = 0; round < 40; ++round) {
+    const int type = rng.uniform(0, 4);
+    const int w = rng.uniform(16, 700), h = rng.uniform(16, 700);
+    cv::Mat page(h, w, MatTypeOfCode(type));
+    const double top = type >= 2 ? 65535.0 : 255.0;
+    cv::randu(page, cv::Scalar::all(0), cv::Scalar::all(top * rng.uniform(0.05, 1.0)));
+    for (int shapes = rng.uniform(0, 4); shapes > 0; --shapes) {
+      const cv::RotatedRect r(cv::Point2f(rng.uniform(0.0f, float(w)), rng.uniform(0.0f, float(h))),
+                              cv::Size2f(rng.uniform(1.0f, float(w)), rng.uniform(1.0f, float(h))),
+                              rng.uniform(-90.0f, 90.0f));
+      cv::Point2f corners[4];
+      r.points(corners);
+      std::vector<cv::Point> polygon(corners, corners + 4);
+      cv::fillConvexPoly(page, polygon, cv::Scalar::all(top * rng.uniform(0.0, 1.0)));
+    }
+    const cv::Mat copy = page.clone();
+    for (const bool deskew : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << "round " << round << " type " << type << " " << w << "x" << h
+                                        << (deskew ? " deskew" : " crop"));
+      int width = w, height = h;
+      unsigned char* out = deskew ? api_.ImageDeskew(type, page.data, &width, &height, nullptr)
+                                  : api_.ImageCrop(type, page.data, &width, &height, nullptr);
+      if (!out) {
+        EXPECT_EQ(width, w);
+        EXPECT_EQ(height, h);
+        continue;
+      }
+      EXPECT_GE(width, 1);
+      EXPECT_GE(height, 1);
+      if (deskew) {
+        // Straightened, a sheet is never more than the page's diagonal long.
+        EXPECT_LE(std::hypot(width, height), std::hypot(w, h) * 1.5 + 4);
+      } else {
+        EXPECT_LE(width, w);
+        EXPECT_LE(height, h);
+        EXPECT_TRUE(width < w || height < h);
+      }
+      api_.FreeBuffer(&out);
+    }
+    EXPECT_EQ(cv::norm(page, copy, cv::NORM_INF), 0.0);
+  }
+}
+
 // Tiny and odd pages are no sheet, not a crash.
 TEST_F(Geometry, TinyPagesAreHandled) {
   for (int type = 0; type < 4; ++type) {

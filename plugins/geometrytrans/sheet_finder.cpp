@@ -499,6 +499,9 @@ std::optional<SheetFrame> FindSheet(const cv::Mat& page, const Background& backg
     }
     ++frame.measuredEdges;
   }
+  for (const double v : {frame.slopeH, frame.slopeV, frame.left, frame.right, frame.top, frame.bottom}) {
+    if (!std::isfinite(v)) return std::nullopt;
+  }
   if (frame.right - frame.left < 8.0 || frame.bottom - frame.top < 8.0) return std::nullopt;
   return frame;
 }
