@@ -283,6 +283,8 @@ int RunPellixScan(const CliOptions& o, const std::string& programFolder) {
     }
     break;
   }
+  // Ctrl-C while the last page was being saved still means: stop here.
+  if (status == kExitOk && Interrupted()) status = kExitCancelled;
   if (status != kExitOk) {
     if (!files.empty())
       std::fprintf(stderr, "pellix-scan: %zu page(s) saved before the stop are kept\n",

@@ -15,7 +15,12 @@ namespace pellix::test {
 
 inline std::string BinDir() {
   const char* dir = std::getenv("PX_BIN_DIR");
-  return dir ? dir : "";
+  if (dir && *dir) return dir;
+#ifdef PX_TEST_BIN_DIR
+  return PX_TEST_BIN_DIR;
+#else
+  return "";
+#endif
 }
 
 class SimFixture : public ::testing::Test {
