@@ -82,9 +82,11 @@ std::string AttachmentList(const std::vector<std::string>& files) {
 
 std::string EmailPdfPath() { return px::TempFolder() + "/Email.pdf"; }
 
-SendResult Send(CMailBinding& mail, const std::string& emailClient, int attachMode,
-                const std::vector<std::string>& pageFiles, const PdfWriter& writePdf,
-                const CLanguage& language) {
+namespace {
+
+SendResult SendImpl(CMailBinding& mail, const std::string& emailClient, int attachMode,
+                    const std::vector<std::string>& pageFiles, const PdfWriter& writePdf,
+                    const CLanguage& language) {
   SendResult r;
   auto fail = [&](unsigned id) {
     r.messageId = id;
@@ -105,6 +107,21 @@ SendResult Send(CMailBinding& mail, const std::string& emailClient, int attachMo
   }
   if (!mail.SendMail(emailClient, r.attachments)) return fail(IDS_SEND_FAILED);
   return r;
+}
+
+}  // namespace
+
+SendResult Send(CMailBinding& mail, const std::string& emailClient, int attachMode,
+                const std::vector<std::string>& pageFiles, const PdfWriter& writePdf,
+                const CLanguage& language) {
+  try {
+    return SendImpl(mail, emailClient, attachMode, pageFiles, writePdf, language);
+  } catch (...) {
+    SendResult failed;
+    failed.messageId = IDS_SEND_FAILED;
+    failed.text = std::string(BuiltInString(IDS_SEND_FAILED));
+    return failed;
+  }
 }
 
 }  // namespace pellix

@@ -1,5 +1,6 @@
 // pellix-scan: scans pages without a window, the way Pellix's Scan command does.
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -18,5 +19,10 @@ int main(int argc, char** argv) {
     std::fputs(pellix::UsageText().c_str(), stdout);
     return pellix::kExitOk;
   }
-  return pellix::RunPellixScan(options, px::ExecutableFolder());
+  try {
+    return pellix::RunPellixScan(options, px::ExecutableFolder());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "pellix-scan: %s\n", e.what());
+    return pellix::kExitScanFailed;
+  }
 }

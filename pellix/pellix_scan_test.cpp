@@ -149,7 +149,7 @@ TEST_F(PellixScan, InterruptStopsTheRunAndKeepsSavedPages) {
   // Slow enough that the second page is still being read when Ctrl-C comes.
   Simulate("LinesPerSecond=400\n");
   const pid_t pid = Spawn({"--path", scans_, "--dpi", "100", "--pages", "3"});
-  for (int i = 0; i < 1500 && test::ReadText(home_.Path("out.txt")).empty(); ++i) usleep(10000);
+  for (int i = 0; i < 6000 && test::ReadText(home_.Path("out.txt")).empty(); ++i) usleep(10000);
   kill(pid, SIGINT);
   const RunResult r = Wait(pid);
   EXPECT_EQ(r.exitCode, kExitCancelled) << r.err;

@@ -46,7 +46,9 @@ bool PaperReady(CScanSession& session, const ScanHooks& hooks) {
 
 }  // namespace
 
-ScanResult RunScanCommand(AppSettings& settings, ProgressSink* progress, const ScanHooks& hooks) {
+namespace {
+
+ScanResult ScanCommandImpl(AppSettings& settings, ProgressSink* progress, const ScanHooks& hooks) {
   ScanResult result;
   CScanSession session;
   if (!OpenSession(session, settings)) {
@@ -112,8 +114,8 @@ ScanResult RunScanCommand(AppSettings& settings, ProgressSink* progress, const S
   return result;
 }
 
-CalibrationResult RunCalibrationPass(const AppSettings& settings, int mode, ProgressSink* progress,
-                                     const ScanHooks& hooks) {
+CalibrationResult CalibrationPassImpl(const AppSettings& settings, int mode,
+                                     ProgressSink* progress, const ScanHooks& hooks) {
   CalibrationResult result;
   CScanSession session;
   if (!OpenSession(session, settings)) {
@@ -136,10 +138,38 @@ CalibrationResult RunCalibrationPass(const AppSettings& settings, int mode, Prog
   return result;
 }
 
-StartupCheck CheckDeviceAtStart(const AppSettings& settings) {
+}  // namespace
+
+// The commands are the core's boundary towards the windows: anything thrown
+// inside (memory running out, a hook that throws) becomes a failure result,
+// and the session has been closed by then.
+ScanResult RunScanCommand(AppSettings& settings, ProgressSink* progress, const ScanHooks& hooks) {
+  try {
+    return ScanCommandImpl(settings, progress, hooks);
+  } catch (...) {
+    ScanResult failed;
+    failed.outcome = ScanOutcome::ReadFailed;
+    return failed;
+  }
+}
+
+CalibrationResult RunCalibrationPass(const AppSettings& settings, int mode, ProgressSink* progress,
+                                     const ScanHooks& hooks) {
+  try {
+    return CalibrationPassImpl(settings, mode, progress, hooks);
+  } catch (...) {
+    CalibrationResult failed;
+    failed.outcome = CalibrationOutcome::Failed;
+    return failed;
+  }
+}
+
+StartupCheck CheckDeviceAtStart(const AppSettings& settings) try {
   CScanSession session;
   if (!OpenSession(session, settings)) return StartupCheck::NotReady;
   return session.IsCalibrationNeeded() ? StartupCheck::CalibrationNeeded : StartupCheck::Ready;
+} catch (...) {
+  return StartupCheck::NotReady;
 }
 
 }  // namespace pellix

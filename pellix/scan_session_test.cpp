@@ -273,6 +273,18 @@ TEST_F(Session, PaperAndCalibrationChecks) {
   EXPECT_EQ(RunScanCommand(s, nullptr).outcome, ScanOutcome::Saved);
 }
 
+TEST_F(Session, ThrownErrorsBecomeFailureResults) {
+  Simulate("PaperPresent=0\n");
+  AppSettings s = Settings();
+  ScanHooks hooks;
+  hooks.waitForPaper = [](const std::function<int()>&) -> bool { throw std::bad_alloc(); };
+  EXPECT_EQ(RunScanCommand(s, nullptr, hooks).outcome, ScanOutcome::ReadFailed);
+  EXPECT_EQ(RunCalibrationPass(s, kCleanMode, nullptr, hooks).outcome, CalibrationOutcome::Failed);
+  // The session was closed on the way out: the next command opens afresh.
+  Simulate("");
+  EXPECT_EQ(RunScanCommand(s, nullptr).outcome, ScanOutcome::Saved);
+}
+
 TEST_F(Session, FailedSaveKeepsCount) {
   AppSettings s = Settings();
   s.PATH = home_.Path("no/such/folder") + "/";
