@@ -31,7 +31,7 @@ Bytes MakeDib(int width, int height, int bits, const std::vector<RgbQuad>& palet
   h.biSizeImage = static_cast<uint32_t>(stride * height);
   Bytes dib(40 + 4 * palette.size() + stride * height, 0);
   std::memcpy(dib.data(), &h, 40);
-  std::memcpy(dib.data() + 40, palette.data(), 4 * palette.size());
+  if (!palette.empty()) std::memcpy(dib.data() + 40, palette.data(), 4 * palette.size());
   for (int y = 0; y < height; ++y)
     std::memcpy(dib.data() + 40 + 4 * palette.size() + y * stride, bottomUpRows[y].data(),
                 bottomUpRows[y].size());

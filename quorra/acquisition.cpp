@@ -177,7 +177,9 @@ StepResult SetUpDevice() {
   // Geometry that does not fit the mode would make every later size wrong.
   if (pixelBytes == 0 || g.bytesPerLine == 0 || g.bytesPerLine % pixelBytes != 0 || g.lines == 0)
     return StepResult::kSetupFailed;
-  if ((g.lines & 0xFFFF) == 0 || g.xDpi == 0 || g.yDpi == 0) return StepResult::kSetupFailed;
+  // Lines are asked for in a 16-bit field: a longer page could only be read
+  // cut short, and a resolution of 0 cannot be zoomed from.
+  if (g.lines > 0xFFFF || g.xDpi == 0 || g.yDpi == 0) return StepResult::kSetupFailed;
   s.deviceGeometry = g;
   s.pixelsPerLine = static_cast<int>(std::min<uint64_t>(g.bytesPerLine / pixelBytes, INT_MAX));
   s.linesWanted = static_cast<uint16_t>(g.lines);

@@ -42,7 +42,7 @@ class HandoutTest : public QuorraTest {
     dib.blockSize = px::GlobalSize(handle);
     std::memcpy(&dib.header, base, sizeof dib.header);
     dib.palette.resize(dib.header.biClrUsed);
-    std::memcpy(dib.palette.data(), base + 40, 4 * dib.palette.size());
+    if (!dib.palette.empty()) std::memcpy(dib.palette.data(), base + 40, 4 * dib.palette.size());
     const uint8_t* bits = base + 40 + 4 * dib.palette.size();
     dib.bits.assign(bits, base + dib.blockSize);
     px::GlobalFree(handle);

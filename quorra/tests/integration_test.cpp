@@ -85,7 +85,7 @@ Dib TakeDib(QuorraApi& q) {
   const auto* base = static_cast<const uint8_t*>(px::GlobalLock(handle));
   std::memcpy(&dib.header, base, 40);
   dib.palette.resize(dib.header.biClrUsed);
-  std::memcpy(dib.palette.data(), base + 40, 4 * dib.palette.size());
+  if (!dib.palette.empty()) std::memcpy(dib.palette.data(), base + 40, 4 * dib.palette.size());
   dib.bits.assign(base + 40 + 4 * dib.palette.size(), base + px::GlobalSize(handle));
   px::GlobalFree(handle);
   return dib;

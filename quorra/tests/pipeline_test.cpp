@@ -417,6 +417,16 @@ TEST_F(PipelineTest, SetUpAndReadFailuresEndThePageAndReportTheirError) {
          c.vantor.useGeometry = true;
          c.vantor.geometry = VantorGeometry{0, 300, 300, 30, 0};
        }, 2},
+      {"more lines than one read can ask for",
+       [](standin::Controls& c, HostSetting&) {
+         c.vantor.useGeometry = true;
+         c.vantor.geometry = VantorGeometry{0, 300, 300, 3, 70000};
+       }, 2},
+      {"device resolution 0",
+       [](standin::Controls& c, HostSetting&) {
+         c.vantor.useGeometry = true;
+         c.vantor.geometry = VantorGeometry{0, 0, 300, 30, 10};
+       }, 2},
       {"absurd page",
        [](standin::Controls& c, HostSetting&) {
          c.vantor.useGeometry = true;
