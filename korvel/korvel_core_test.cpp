@@ -196,7 +196,41 @@ TEST_F(LanguageTest, LongTextsAreCutAt259Characters) {
   EXPECT_EQ(table.FontSet(), 0);  // no such font set
 }
 
+// Texts are counted in characters, not bytes: a Korean or Russian language
+// file gets as many letters as an English one, and a cut never splits a
+// character.
+TEST_F(LanguageTest, LimitsCountCharactersNotBytes) {
+  std::string hangul200, hangul300;
+  for (int i = 0; i < 200; ++i) hangul200 += "\xED\x95\x9C";  // U+D55C
+  for (int i = 0; i < 300; ++i) hangul300 += "\xEA\xB5\xAD";  // U+AD6D
+  const std::string longName(300, 'n');
+  WriteFile(library_ + "/Language/LangSetting.ini",
+            "[0]\nName=" + longName + "\nLangFile=Lang_ko.ini\n");
+  // 258 letters and one character outside the basic plane (two units of
+  // wide text), which no longer fits.
+  WriteFile(library_ + "/Language/Lang_ko.ini",
+            "[String Table]\n2012=" + hangul200 + "\n2013=" + hangul300 + "\n2014=" +
+                std::string(258, 'a') + "\xF0\x9F\x98\x80\n2015=" + std::string(257, 'b') +
+                "\xF0\x9F\x98\x80z\n");
+  korvel::LanguageTable table;
+  table.Load(library_);
+  table.Select(0);
+  EXPECT_EQ(table.LookUp(2012), hangul200);
+  EXPECT_EQ(table.LookUp(2013), hangul300.substr(0, 259 * 3));
+  EXPECT_EQ(table.LookUp(2014), std::string(258, 'a'));
+  EXPECT_EQ(table.LookUp(2015), std::string(257, 'b') + "\xF0\x9F\x98\x80");
+  ASSERT_EQ(table.Entries().size(), 1u);
+  EXPECT_EQ(table.Entries()[0].name, longName.substr(0, 259));
+
+  WriteFile(library_ + "/Quorra.ini", "[Default Setting]\nUITitle=" + hangul300 + "\n");
+  korvel::SettingsStore store(library_, user_);
+  EXPECT_EQ(store.ReadTitle(), hangul300.substr(0, 259 * 3));
+}
+
 TEST(LanguageCode, TakenFromTheEndOfTheFileName) {
+  // Six characters, however many bytes they take.
+  EXPECT_EQ(korvel::LanguageTable::CodeFromPath("/x/Lang_\xED\x95\x9C\xEA\xB5\xAD.ini"),
+            "\xED\x95\x9C\xEA\xB5\xAD");
   EXPECT_EQ(korvel::LanguageTable::CodeFromPath("/opt/scan/Language/Lang_en.ini"), "en");
   EXPECT_EQ(korvel::LanguageTable::CodeFromPath("/x/Lang_kor.ini"), "or");
   EXPECT_EQ(korvel::LanguageTable::CodeFromPath("a.b"), "a");
@@ -270,6 +304,24 @@ TEST(ScanThumbnailTest, BlackAndWhiteUsesTheThresholdAndSixteenBitTheHighByte) {
   EXPECT_EQ(g16.Pixels()[3], 0xAB);
   EXPECT_FALSE(g16.Update(PX_PIXEL_GRAY16, 2, 1, 128, nullptr, 1));
   EXPECT_FALSE(g16.Update(7, 2, 1, 128, sixteen, 1));
+}
+
+// The count of rows drawn follows the rows available both ways: when fewer
+// lines are reported than before, the later rows are drawn again from the
+// data then given.
+TEST(ScanThumbnailTest, FewerLinesThanBeforeRedrawFromThere) {
+  korvel::ScanThumbnail thumb(10, 10);
+  std::vector<unsigned char> first(4 * 4, 50), second(4 * 4, 200);
+  ASSERT_TRUE(thumb.Update(PX_PIXEL_GRAY8, 4, 4, 128, first.data(), 4));
+  EXPECT_EQ(thumb.RowsDrawn(), 4);
+  EXPECT_TRUE(thumb.Update(PX_PIXEL_GRAY8, 4, 4, 128, second.data(), 2));
+  EXPECT_EQ(thumb.RowsDrawn(), 2);
+  EXPECT_TRUE(thumb.Update(PX_PIXEL_GRAY8, 4, 4, 128, second.data(), 4));
+  EXPECT_EQ(thumb.RowsDrawn(), 4);
+  EXPECT_EQ(thumb.Pixels()[0], 50);                  // row 0 drawn once, from the first data
+  EXPECT_EQ(thumb.Pixels()[3u * 10u * 3u], 200);     // row 3 drawn again
+  EXPECT_TRUE(thumb.Update(PX_PIXEL_GRAY8, 4, 4, 128, second.data(), 0));
+  EXPECT_EQ(thumb.RowsDrawn(), 0);
 }
 
 }  // namespace

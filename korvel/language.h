@@ -2,10 +2,16 @@
 // text lookup every visible text goes through.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 namespace korvel {
+
+/// `text` cut to at most `maxChars` characters as the wide text of the user
+/// interface counts them (one for each character, two beyond the basic
+/// plane); a character is never split.
+std::string CutToCharacters(std::string text, std::size_t maxChars);
 
 struct LanguageEntry {
   std::string name;  // shown in the language menu
@@ -38,8 +44,8 @@ class LanguageTable {
   /// "help_<code>.html", the code taken from the language file's name.
   const std::string& HelpFileName() const { return helpFileName_; }
 
-  /// The code part of a language file path: the last six characters, cut
-  /// before their first point ("/x/Lang_en.ini" -> "en").
+  /// The code part of a language file path: the last six characters (not
+  /// bytes), cut before their first point ("/x/Lang_en.ini" -> "en").
   static std::string CodeFromPath(const std::string& path);
 
  private:

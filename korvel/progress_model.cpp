@@ -51,7 +51,8 @@ int ScanThumbnail::Step(int pixelsPerLine, int linesExpected, int width) {
 bool ScanThumbnail::Update(int pixelType, int pixelsPerLine, int linesExpected, int threshold,
                            const unsigned char* data, int linesSoFar) {
   threshold_ = static_cast<int16_t>(threshold);
-  if (!data || pixelsPerLine <= 0 || linesExpected <= 0 || linesSoFar <= 0) return false;
+  if (!data || pixelsPerLine <= 0 || linesExpected <= 0) return false;
+  if (linesSoFar < 0) linesSoFar = 0;
   int bytesPerPixel = 0;
   switch (pixelType) {
     case PX_PIXEL_COLOR24: bytesPerPixel = 3; break;
@@ -86,7 +87,9 @@ bool ScanThumbnail::Update(int pixelType, int pixelsPerLine, int linesExpected, 
       out[j * 3 + 2] = b;
     }
   }
-  if (rowsAvailable > rowsDrawn_) {
+  // Fewer lines than before count as a change too: the rows from there on
+  // are drawn again from the data given next.
+  if (rowsAvailable != rowsDrawn_) {
     rowsDrawn_ = rowsAvailable;
     return true;
   }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "korvel/language.h"
 #include "platform/ini_file.h"
 #include "platform/special_folders.h"
 
@@ -46,7 +47,7 @@ SettingsStore::SettingsStore(std::string libraryFolder, std::string userFolder)
 std::string SettingsStore::DefaultUserFolder() { return px::LocalAppDataFolder() + "/Zelm"; }
 
 std::string SettingsStore::ReadTitle() const {
-  return px::GetProfileString(kDefaultSection, "UITitle", "", QuorraIniPath(), 259);
+  return CutToCharacters(px::GetProfileString(kDefaultSection, "UITitle", "", QuorraIniPath()), 259);
 }
 
 std::string SettingsStore::ReadInstallLanguage() const {
