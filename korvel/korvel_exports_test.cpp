@@ -87,6 +87,17 @@ TEST_F(KorvelExportsTest, AllEightNamesAndTheSameSettingForTheLibrarysLife) {
   EXPECT_TRUE(fs::is_directory(root_ + "/data/Zelm"));  // user folder made at load
 }
 
+// Only the eight names are visible: template code pulled in from the
+// standard headers must not leak out either.
+TEST_F(KorvelExportsTest, NothingButTheEightNamesIsExported) {
+  ASSERT_TRUE(Load());
+  for (const char* hidden : {"_ZNSt8__detail18__to_chars_10_implIjEEvPcjT_",
+                             "_ZZNSt8__detail18__to_chars_10_implIjEEvPcjT_E8__digits",
+                             "_ZZNSt8__detail18__to_chars_10_implImEEvPcjT_E8__digits",
+                             "_ZN6korvel9KorvelApp8InstanceEv"})
+    EXPECT_EQ(module_.Symbol(hidden), nullptr) << hidden;
+}
+
 TEST_F(KorvelExportsTest, WithoutAnApplicationErrorsGoToStandardError) {
   WriteFile("lib/Quorra.ini", "[Default Setting]\nUITitle=Orlin Scan\n");
   ASSERT_TRUE(Load());
