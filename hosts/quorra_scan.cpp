@@ -2,7 +2,6 @@
 // every page it receives as a file.
 #include <QApplication>
 #include <QMetaObject>
-#include <QTimer>
 
 #include <cerrno>
 #include <cstdio>
@@ -348,15 +347,11 @@ bool DisplayAvailable() {
 }
 
 int ImageReadyInUi() {
-  // Transfer once the Scan request has returned, as a data source answers
-  // "transfer ready" from its own message loop.
-  QMetaObject::invokeMethod(
-      qApp,
-      [] {
-        const int code = g_host->SavePage(++g_pagesSaved);
-        if (code != kExitOk) g_uiExit = code;
-      },
-      Qt::QueuedConnection);
+  // The page is taken at once, inside the Scan request: the panel may start
+  // the next scan before a queued transfer would run, and a new scan replaces
+  // a page that was not handed out.
+  const int code = g_host->SavePage(++g_pagesSaved);
+  if (code != kExitOk) g_uiExit = code;
   return 1;
 }
 

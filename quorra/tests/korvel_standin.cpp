@@ -1,4 +1,5 @@
 // Recording stand-in for the user-interface library.
+#include <cstdlib>
 #include <string>
 
 #include "interfaces/export.h"
@@ -13,10 +14,29 @@ PX_EXPORT void UI_Create(const UiCallbacks* callbacks) {
   if (callbacks) Ctl().korvel.callbacks = *callbacks;
 }
 
+namespace {
+int g_panel;
+
+// For host programs that cannot reach the controls: QUORRA_STANDIN_USER=N
+// plays a user who scans N gray pages from the panel and then closes it.
+void PlayUser(int pages) {
+  ScanSetting& s = Ctl().korvel.setting;
+  s = ScanSetting{};
+  s.PixelType = PX_PIXEL_GRAY8;
+  s.Corners[2] = {40, 30};
+  s.Resolution = 300;
+  s.Gray = NeutralEnhanceParam();
+  for (int i = 0; i < pages; ++i) Ctl().korvel.callbacks.Scan();
+  Ctl().korvel.callbacks.HostEvent();
+}
+}  // namespace
+
 PX_EXPORT void UI_Show(void* parent, void** panel, const char* section) {
   Record(std::string("Korvel.UI_Show parent=") + standin::NameOf(parent) +
          " section=" + (section ? section : "null"));
-  if (panel) *panel = Ctl().korvel.panel;
+  const char* user = std::getenv("QUORRA_STANDIN_USER");
+  if (panel) *panel = user ? &g_panel : Ctl().korvel.panel;
+  if (user) PlayUser(std::atoi(user));
 }
 
 PX_EXPORT void UI_Close() { Record("Korvel.UI_Close"); }
