@@ -16,7 +16,7 @@ using test::WriteText;
 
 const char* const kKey = "SOFTWARE\\Dorvex\\Default";
 
-TEST(AppSettings, DefaultsWithoutRegistryKeyOrSettingsFile) {
+TEST(PellixAppSettings, DefaultsWithoutRegistryKeyOrSettingsFile) {
   TempHome home;
   const AppSettings s = LoadAppSettings(home.Path("prog"));
   EXPECT_EQ(s.Title, "Dorvex");
@@ -37,7 +37,7 @@ TEST(AppSettings, DefaultsWithoutRegistryKeyOrSettingsFile) {
   EXPECT_FALSE(px::RegistryKey(kKey).Exists());
 }
 
-TEST(AppSettings, SettingsFileDecidesKeyDefaultsAndDevicePath) {
+TEST(PellixAppSettings, SettingsFileDecidesKeyDefaultsAndDevicePath) {
   TempHome home;
   WriteText(home.Path("prog/ScanSetting.ini"),
             "[Scan]\nTitle=Acme\nScanner=Model7\nScanDPIDef=200\nAutoCropDef=1\n"
@@ -60,7 +60,7 @@ TEST(AppSettings, SettingsFileDecidesKeyDefaultsAndDevicePath) {
   EXPECT_EQ(s.paths.deviceLibrary, "/opt/x/Vantor.so");
 }
 
-TEST(AppSettings, RegistryValuesOverrideAndMissingValuesDefault) {
+TEST(PellixAppSettings, RegistryValuesOverrideAndMissingValuesDefault) {
   TempHome home;
   const px::RegistryKey key(kKey);
   ASSERT_TRUE(key.Set("ScanDPI", "250"));
@@ -78,7 +78,7 @@ TEST(AppSettings, RegistryValuesOverrideAndMissingValuesDefault) {
   EXPECT_EQ(s.AutoCrop, 0);
 }
 
-TEST(AppSettings, TextToIntIsPlainDecimalAndSaturates) {
+TEST(PellixAppSettings, TextToIntIsPlainDecimalAndSaturates) {
   EXPECT_EQ(TextToInt("42"), 42);
   EXPECT_EQ(TextToInt("-7"), -7);
   EXPECT_EQ(TextToInt(" 12abc"), 12);
@@ -88,7 +88,7 @@ TEST(AppSettings, TextToIntIsPlainDecimalAndSaturates) {
   EXPECT_EQ(TextToInt("-99999999999999999999"), INT_MIN);
 }
 
-TEST(AppSettings, FullWriteStoresSevenValuesInOrderAndCounterWriteOnlyCount) {
+TEST(PellixAppSettings, FullWriteStoresSevenValuesInOrderAndCounterWriteOnlyCount) {
   TempHome home;
   AppSettings s = LoadAppSettings(home.Path("prog"));
   s.Count = 7;
@@ -120,7 +120,7 @@ TEST(AppSettings, FullWriteStoresSevenValuesInOrderAndCounterWriteOnlyCount) {
   EXPECT_EQ(again.PATH, "/srv/scans/");
 }
 
-TEST(AppSettings, UnwritableStoreReportsFailure) {
+TEST(PellixAppSettings, UnwritableStoreReportsFailure) {
   TempHome home;
   // The config "folder" is a file, so the store cannot be made.
   WriteText(home.Path("cfgfile"), "x");
@@ -131,7 +131,7 @@ TEST(AppSettings, UnwritableStoreReportsFailure) {
   EXPECT_FALSE(WriteAllSettings(s));
 }
 
-TEST(AppSettings, ScanSettingDialogSelections) {
+TEST(PellixAppSettings, ScanSettingDialogSelections) {
   EXPECT_EQ(ResolutionIndex(250), 1) << "250 shows 200 selected";
   EXPECT_EQ(ResolutionIndex(600), 5);
   EXPECT_EQ(ResolutionIndex(100), 0);
@@ -148,7 +148,7 @@ TEST(AppSettings, ScanSettingDialogSelections) {
   EXPECT_EQ(ClientOfIndex(clients, 3), "None");
 }
 
-TEST(Language, BuiltInTableHasTheExactTexts) {
+TEST(PellixLanguage, BuiltInTableHasTheExactTexts) {
   EXPECT_EQ(BuiltInString(32774), "All images into a multi-page TIFF ");
   EXPECT_EQ(BuiltInString(32796),
             "Please calibrate or clean the scanner when getting infenior  image  quality or "
@@ -164,7 +164,7 @@ TEST(Language, BuiltInTableHasTheExactTexts) {
   EXPECT_EQ(count, 41);
 }
 
-TEST(Language, FileTextWinsEmptyOrMissingFallsBack) {
+TEST(PellixLanguage, FileTextWinsEmptyOrMissingFallsBack) {
   TempHome home;
   const std::string file = home.Path("prog/Language/Lang_Test.ini");
   WriteText(file,
@@ -184,7 +184,7 @@ TEST(Language, FileTextWinsEmptyOrMissingFallsBack) {
   EXPECT_EQ(lang.GetLangString(32771), std::string(258, 'a'));
 }
 
-TEST(Language, SubstituteFirstTreatsTheTextAsData) {
+TEST(PellixLanguage, SubstituteFirstTreatsTheTextAsData) {
   EXPECT_EQ(SubstituteFirst(BuiltInString(32810), "Mailer"),
             "The Mailer does not exist, please select another one!");
   EXPECT_EQ(SubstituteFirst("%s and %s", "a"), "a and %s");
@@ -194,7 +194,7 @@ TEST(Language, SubstituteFirstTreatsTheTextAsData) {
   EXPECT_EQ(SubstituteFirst("end %s", ""), "end ");
 }
 
-TEST(AppStart, AutomaticScanFlagAndInstanceLock) {
+TEST(PellixAppStart, AutomaticScanFlagAndInstanceLock) {
   const char* plain[] = {"/opt/pellix"};
   const char* scan[] = {"/opt/pellix", "--other", "--scan"};
   EXPECT_EQ(AutomaticScanFlag(1, plain), 0);

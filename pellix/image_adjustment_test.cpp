@@ -18,7 +18,7 @@ ToneSettings Read(const std::string& defaultSetting, bool lineart = false) {
 
 // The tone records are packed: their fields are copied (unary +) before the
 // checks take them by reference.
-TEST(ListKey, ValuesSpacesAndDefaults) {
+TEST(PellixListKey, ValuesSpacesAndDefaults) {
   int v[5] = {-1, -1, -1, -1, -1};
   EXPECT_EQ(ParseListValues("1 2 3", v, 5), 3);
   EXPECT_EQ(v[0], 1);
@@ -46,7 +46,7 @@ TEST(ListKey, ValuesSpacesAndDefaults) {
   EXPECT_EQ(z[1], 9);
 }
 
-TEST(ListKey, BrightnessGoesToGrayByScanKind) {
+TEST(PellixListKey, BrightnessGoesToGrayByScanKind) {
   const ToneSettings gray = Read("Brightness=10 20 30 40 50\n", false);
   EXPECT_EQ(+gray.red.Brightness, 10);
   EXPECT_EQ(+gray.green.Brightness, 20);
@@ -56,7 +56,7 @@ TEST(ListKey, BrightnessGoesToGrayByScanKind) {
   EXPECT_EQ(+Read("Brightness=10 20 30 40\n", true).gray.Brightness, 0);
 }
 
-TEST(ListKey, OneValueChangesOnlyRedAndNeutralDefaultsStay) {
+TEST(PellixListKey, OneValueChangesOnlyRedAndNeutralDefaultsStay) {
   const ToneSettings t = Read("Gamma=12\n");
   EXPECT_EQ(+t.red.Gamma, 12);
   EXPECT_EQ(+t.green.Gamma, 10);
@@ -78,7 +78,7 @@ TEST(ListKey, OneValueChangesOnlyRedAndNeutralDefaultsStay) {
   EXPECT_EQ(+levels.gray.Contrast, 10);
 }
 
-TEST(ListKey, CurvePointsPerChannel) {
+TEST(PellixListKey, CurvePointsPerChannel) {
   const ToneSettings t =
       Read("CurvePointCount=2 0 0 0\nCurvePointR=64 50 192 200\nCurvePointG=1 2 3 4\n");
   EXPECT_EQ(+t.red.CurvePointCount, 2);
@@ -104,14 +104,14 @@ TEST(ListKey, CurvePointsPerChannel) {
   EXPECT_EQ(+shortList.gray.CurvePointCount, 0);
 }
 
-TEST(ListKey, BackgroundInfo) {
+TEST(PellixListKey, BackgroundInfo) {
   const ToneSettings t = Read("BGInfo=30 31 32 55\n");
   EXPECT_EQ(t.bgInfo[0], 30);
   EXPECT_EQ(t.bgInfo[3], 55);
   EXPECT_EQ(t.bgInfo[4], 0);
 }
 
-TEST(PostProcess, LineartThresholdAndMissingPluginsKeepThePage) {
+TEST(PellixPostProcess, LineartThresholdAndMissingPluginsKeepThePage) {
   uint8_t px[5] = {0, 127, 128, 129, 255};
   ThresholdLineart(px, 5);
   EXPECT_EQ(std::vector<uint8_t>(px, px + 5), (std::vector<uint8_t>{0, 0, 0, 255, 255}));
@@ -136,7 +136,7 @@ TEST(PostProcess, LineartThresholdAndMissingPluginsKeepThePage) {
   EXPECT_EQ(adjust.MakeToneTable(unbound, PX_MODE_COLOR8, false, "/nonexistent.ini"), nullptr);
 }
 
-TEST(PostProcess, GeometryTypeCodes) {
+TEST(PellixPostProcess, GeometryTypeCodes) {
   EXPECT_EQ(GeometryTypeOf(PX_MODE_COLOR8), 0);
   EXPECT_EQ(GeometryTypeOf(PX_MODE_GRAY8), 1);
   EXPECT_EQ(GeometryTypeOf(PX_MODE_COLOR16), 2);
@@ -158,7 +158,7 @@ class RecordingSink : public ProgressSink {
   bool ended = false, cancel = false;
 };
 
-TEST(Progress, PositionCancelAndScopes) {
+TEST(PellixProgress, PositionCancelAndScopes) {
   EXPECT_EQ(PercentOf(50, 200), 25);
   EXPECT_EQ(PercentOf(10, 0), 0);
   EXPECT_EQ(PercentOf(70000, 70000), 100) << "worked out on the low 16 bits";

@@ -35,7 +35,7 @@ struct FakeMail {
   }
 };
 
-TEST(Mail, ClientListAndAttachmentList) {
+TEST(PellixMail, ClientListAndAttachmentList) {
   EXPECT_EQ(SplitClientList("a||b|"), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(SplitClientList("|"), std::vector<std::string>{});
   EXPECT_EQ(SplitClientList("one"), std::vector<std::string>{"one"});
@@ -51,7 +51,7 @@ TEST(Mail, ClientListAndAttachmentList) {
   FakeMail::list = "Mailer||Other|";
 }
 
-TEST(Mail, MissingLibraryIsAClientThatIsNotReady) {
+TEST(PellixMail, MissingLibraryIsAClientThatIsNotReady) {
   test::TempHome home;
   CMailBinding mail;
   EXPECT_FALSE(mail.Bind(home.Path("prog/Postrel.so")));
@@ -61,7 +61,7 @@ TEST(Mail, MissingLibraryIsAClientThatIsNotReady) {
   EXPECT_EQ(r.text, "The Mailer does not exist, please select another one!");
 }
 
-TEST(Mail, SendPathsAndMessages) {
+TEST(PellixMail, SendPathsAndMessages) {
   test::TempHome home;
   CMailBinding mail;
   mail.UseEntryPoints(FakeMail::Api());

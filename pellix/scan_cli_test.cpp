@@ -10,7 +10,7 @@ bool Parse(std::vector<std::string> args, CliOptions& o, std::string& error) {
   return ParseCliOptions(args, o, error);
 }
 
-TEST(CliOptions, FullCommandLine) {
+TEST(PellixCliOptions, FullCommandLine) {
   CliOptions o;
   std::string error;
   ASSERT_TRUE(Parse({"--pages", "3", "--wait-for-paper", "--mode", "Gray", "--dpi", "200",
@@ -44,7 +44,7 @@ TEST(CliOptions, FullCommandLine) {
   EXPECT_EQ(c.dpi, 700);
 }
 
-TEST(CliOptions, UsageErrors) {
+TEST(PellixCliOptions, UsageErrors) {
   const std::vector<std::vector<std::string>> bad = {
       {"--pages"},          {"--pages", "0"},        {"--pages", "-1"},
       {"--pages", "2x"},    {"--mode", "sepia"},     {"--format", "png"},

@@ -40,9 +40,9 @@ size_t FilesIn(const std::string& folder) {
   return n;
 }
 
-class Session : public test::SimFixture {};
+class PellixSession : public test::SimFixture {};
 
-TEST_F(Session, OpenRetriesEvery200msFiveCallsAtMost) {
+TEST_F(PellixSession, OpenRetriesEvery200msFiveCallsAtMost) {
   Simulate("OpenFailures=2\n");
   AppSettings s = Settings();
   {
@@ -58,7 +58,7 @@ TEST_F(Session, OpenRetriesEvery200msFiveCallsAtMost) {
 
 // The simulator counts _Open calls per load of the library, and a process
 // may keep it loaded; each case runs in its own test process.
-TEST_F(Session, DeviceNeedingSixOpenCallsFails) {
+TEST_F(PellixSession, DeviceNeedingSixOpenCallsFails) {
   Simulate("OpenFailures=5\n");
   AppSettings s = Settings();
   const ScanResult r = RunScanCommand(s, nullptr);
@@ -67,7 +67,7 @@ TEST_F(Session, DeviceNeedingSixOpenCallsFails) {
   EXPECT_EQ(FilesIn(scans_), 0u);
 }
 
-TEST_F(Session, MissingLibraryOrEntryPointIsNotReady) {
+TEST_F(PellixSession, MissingLibraryOrEntryPointIsNotReady) {
   AppSettings s = Settings();
   s.paths.deviceLibrary = home_.Path("prog/none.so");
   EXPECT_EQ(RunScanCommand(s, nullptr).messageId, IDS_INIT_FAILED);
@@ -79,7 +79,7 @@ TEST_F(Session, MissingLibraryOrEntryPointIsNotReady) {
   EXPECT_EQ(CheckDeviceAtStart(s), StartupCheck::NotReady);
 }
 
-TEST_F(Session, StartRefusals) {
+TEST_F(PellixSession, StartRefusals) {
   AppSettings s = Settings();
   CScanSession session;
   ASSERT_TRUE(OpenSession(session, s));
@@ -108,7 +108,7 @@ TEST_F(Session, StartRefusals) {
   EXPECT_FALSE(StoredCount(s));
 }
 
-TEST_F(Session, ShortPageHasExactlyTheDeliveredLines) {
+TEST_F(PellixSession, ShortPageHasExactlyTheDeliveredLines) {
   Simulate("ShortPageLines=123\n");
   AppSettings s = Settings();
   CScanSession session;
@@ -129,7 +129,7 @@ TEST_F(Session, ShortPageHasExactlyTheDeliveredLines) {
   EXPECT_EQ(saved.BitsPerPixel(), 24);
 }
 
-TEST_F(Session, CancelDropsThePageAndKeepsCount) {
+TEST_F(PellixSession, CancelDropsThePageAndKeepsCount) {
   AppSettings s = Settings();
   s.Count = 41;
   CancellingSink sink;
@@ -141,7 +141,7 @@ TEST_F(Session, CancelDropsThePageAndKeepsCount) {
   EXPECT_EQ(FilesIn(scans_), 0u);
 }
 
-TEST_F(Session, DeviceFailuresAreReadFailures) {
+TEST_F(PellixSession, DeviceFailuresAreReadFailures) {
   AppSettings s = Settings();
   for (const char* fault : {"ReadFailStatus=9\n", "ExtraLines=5\n", "PaperJam=1\n"}) {
     Simulate(fault);
@@ -153,7 +153,7 @@ TEST_F(Session, DeviceFailuresAreReadFailures) {
   EXPECT_EQ(s.Count, 0);
 }
 
-TEST_F(Session, ScansSaveNumberedFilesAndCountUp) {
+TEST_F(PellixSession, ScansSaveNumberedFilesAndCountUp) {
   AppSettings s = Settings("BGInfo=30 30 30 55 30\n");
   s.AutoCrop = 0;
   CountingSink sink;
@@ -193,7 +193,7 @@ TEST_F(Session, ScansSaveNumberedFilesAndCountUp) {
     }
 }
 
-TEST_F(Session, ResolutionCorrectionAndMissingColorMatch) {
+TEST_F(PellixSession, ResolutionCorrectionAndMissingColorMatch) {
   Simulate("DeliveredYDpi=200\n");
   AppSettings s = Settings();
   s.paths.colorMatchPlugin = home_.Path("prog/ColorMatch.so");
@@ -219,7 +219,7 @@ double MeanGray(test::SimFixture& f, AppSettings s) {
   (void)f;
 }
 
-TEST_F(Session, ToneTableFromDefaultSettingReachesTheDevice) {
+TEST_F(PellixSession, ToneTableFromDefaultSettingReachesTheDevice) {
   const double plain = MeanGray(*this, Settings("Brightness=0 0 0 0 0\n"));
   const double bright = MeanGray(*this, Settings("Brightness=0 0 0 80 0\n"));
   ASSERT_GT(plain, 0);
@@ -230,7 +230,7 @@ TEST_F(Session, ToneTableFromDefaultSettingReachesTheDevice) {
   EXPECT_TRUE(session.Adjustment().HasToneLibrary());
 }
 
-TEST_F(Session, PaperAndCalibrationChecks) {
+TEST_F(PellixSession, PaperAndCalibrationChecks) {
   Simulate("PaperPresent=0\n");
   AppSettings s = Settings();
   ScanResult r = RunScanCommand(s, nullptr);
@@ -273,7 +273,7 @@ TEST_F(Session, PaperAndCalibrationChecks) {
   EXPECT_EQ(RunScanCommand(s, nullptr).outcome, ScanOutcome::Saved);
 }
 
-TEST_F(Session, ThrownErrorsBecomeFailureResults) {
+TEST_F(PellixSession, ThrownErrorsBecomeFailureResults) {
   Simulate("PaperPresent=0\n");
   AppSettings s = Settings();
   ScanHooks hooks;
@@ -285,7 +285,7 @@ TEST_F(Session, ThrownErrorsBecomeFailureResults) {
   EXPECT_EQ(RunScanCommand(s, nullptr).outcome, ScanOutcome::Saved);
 }
 
-TEST_F(Session, FailedSaveKeepsCount) {
+TEST_F(PellixSession, FailedSaveKeepsCount) {
   AppSettings s = Settings();
   s.PATH = home_.Path("no/such/folder") + "/";
   const ScanResult r = RunScanCommand(s, nullptr);
