@@ -216,8 +216,16 @@ bool EncodeBmp(const ImageContainer& image, std::string& out) {
       const size_t at = kFileHeaderSize + kInfoHeaderSize + size_t(i) * 4;
       out[at] = out[at + 1] = out[at + 2] = char(i);
     }
-    // The container already holds the rows bottom-up with four-byte padding.
+    // The container already holds the rows bottom-up with four-byte padding,
+    // but its padding bytes are whatever the image was made with (white for
+    // a new one); the file gets zeros there, as other writers produce.
     out.append(reinterpret_cast<const char*>(image.Row(image.Height() - 1)), size_t(pixelBytes));
+    const size_t rowBytes = size_t(image.Width()) * size_t(bits / 8);
+    const size_t padding = image.Stride() - rowBytes;
+    if (padding > 0) {
+      for (size_t at = size_t(offBits) + rowBytes; at < out.size(); at += image.Stride())
+        std::memset(out.data() + at, 0, padding);
+    }
   } catch (const std::bad_alloc&) {
     out.clear();
     return false;

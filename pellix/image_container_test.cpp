@@ -183,6 +183,57 @@ TEST(ImageContainerSave, RecordsNinetySixDpiInEveryFormat) {
   EXPECT_EQ(predictor, PREDICTOR_HORIZONTAL);
 }
 
+// The file header, info header, palette and row layout of a plain Windows
+// 3.x bitmap, for widths whose rows need padding. Pages are built on a white
+// image, so the padding bytes in memory are not zero; in the file they are.
+TEST(BmpEncoder, WritesPlainHeadersGrayPaletteAndZeroPadding) {
+  auto le32 = [](const std::string& s, size_t at) {
+    return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8 |
+           uint32_t(uint8_t(s[at + 2])) << 16 | uint32_t(uint8_t(s[at + 3])) << 24;
+  };
+  auto le16 = [](const std::string& s, size_t at) {
+    return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8;
+  };
+  for (int bits : {8, 24}) {
+    for (int width : {1, 5, 6, 7}) {
+      SCOPED_TRACE(std::to_string(bits) + " bits, width " + std::to_string(width));
+      ImageContainer image;
+      ASSERT_TRUE(image.Create(width, 3, bits));
+      const size_t rowBytes = size_t(width) * size_t(bits / 8);
+      for (int y = 0; y < 3; ++y)
+        for (size_t i = 0; i < rowBytes; ++i) image.Row(y)[i] = uint8_t(10 * y + i + 1);
+      std::string bmp;
+      ASSERT_TRUE(image.Encode(Format::Bmp, bmp));
+      const uint32_t paletteBytes = bits == 8 ? 1024 : 0;
+      const size_t stride = (rowBytes + 3) / 4 * 4;
+      ASSERT_EQ(bmp.size(), 54 + paletteBytes + stride * 3);
+      EXPECT_EQ(bmp.substr(0, 2), "BM");
+      EXPECT_EQ(le32(bmp, 2), bmp.size());
+      EXPECT_EQ(le32(bmp, 6), 0u);
+      EXPECT_EQ(le32(bmp, 10), 54 + paletteBytes);
+      EXPECT_EQ(le32(bmp, 14), 40u);
+      EXPECT_EQ(le32(bmp, 18), uint32_t(width));
+      EXPECT_EQ(le32(bmp, 22), 3u);  // positive: bottom row first
+      EXPECT_EQ(le16(bmp, 26), 1u);
+      EXPECT_EQ(le16(bmp, 28), uint32_t(bits));
+      EXPECT_EQ(le32(bmp, 30), 0u);
+      EXPECT_EQ(le32(bmp, 34), stride * 3);
+      EXPECT_EQ(le32(bmp, 46), bits == 8 ? 256u : 0u);
+      for (uint32_t i = 0; i < paletteBytes / 4; ++i) {
+        const std::string entry = bmp.substr(54 + 4 * i, 4);
+        EXPECT_EQ(entry, std::string({char(i), char(i), char(i), '\0'})) << "entry " << i;
+      }
+      for (int fileRow = 0; fileRow < 3; ++fileRow) {
+        const size_t at = 54 + paletteBytes + size_t(fileRow) * stride;
+        EXPECT_EQ(bmp.compare(at, rowBytes, reinterpret_cast<const char*>(image.Row(2 - fileRow)),
+                              rowBytes),
+                  0);
+        EXPECT_EQ(bmp.substr(at + rowBytes, stride - rowBytes), std::string(stride - rowBytes, '\0'));
+      }
+    }
+  }
+}
+
 TEST(ImageContainerLoad, FallsBackToTheContentWhenTheExtensionLies) {
   ScratchFolder dir;
   const ImageContainer original = MakePattern(6, 4, 24);
