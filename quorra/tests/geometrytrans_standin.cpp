@@ -42,8 +42,8 @@ unsigned char* Trim(int type, unsigned char* image, int* w, int* h, GeometryProg
   for (int y = 0; y < nh; ++y)
     std::memcpy(out + static_cast<size_t>(y) * nw * bpp,
                 image + (static_cast<size_t>(y + t) * *w + t) * bpp, static_cast<size_t>(nw) * bpp);
-  *w = nw;
-  *h = nh;
+  *w = Ctl().geometry.emptyResult ? 0 : nw;
+  *h = Ctl().geometry.emptyResult ? 0 : nh;
   return out;
 }
 }  // namespace

@@ -174,6 +174,22 @@ TEST_F(PipelineTest, GeometryStepChoiceAndNullResults) {
   EXPECT_EQ(info.Height, 10);
 }
 
+TEST_F(PipelineTest, GeometryResultWithoutPixelsIsGivenBack) {
+  Open();
+  Ctl().korvel.logProgress = false;
+  Ctl().korvel.setting = MakeScanSetting(PX_PIXEL_COLOR24, 12, 6, 300);
+  Ctl().korvel.setting.Crop = 1;
+  Ctl().geometry.emptyResult = true;
+  ASSERT_EQ(ScanSlot(), 5);
+  EXPECT_EQ(Calls({"GeometryTrans.", "ColorMatch."}),
+            (Lines{"GeometryTrans.ImageCrop type=0 page 12x6 progress=yes",
+                   "GeometryTrans.FreeBuffer geom1", "ColorMatch.ColorMatchFun page 6 12 0"}));
+  ImageInfo info{};
+  ASSERT_EQ(Q().GetImageInfo(&info), 0);
+  EXPECT_EQ(info.Width, 12);
+  EXPECT_EQ(info.Height, 6);
+}
+
 TEST_F(PipelineTest, SixteenBitPagesSkipFiltersLevelsAndHue) {
   Open();
   ScanSetting& s = Ctl().korvel.setting;

@@ -53,6 +53,7 @@ struct GeometryControls {
   bool cropReturnsNull = false;
   bool zoomReturnsNull = false;
   int trim = 1;  // deskew and crop remove this many pixels at every edge
+  bool emptyResult = false;  // deskew and crop return a buffer sized 0 x 0
 };
 
 struct Controls {
