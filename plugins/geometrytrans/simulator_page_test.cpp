@@ -272,6 +272,19 @@ TEST_F(SimulatorPage, CropFindsTheStraightSheetAndDeskewStraightensTurnedOnes) {
     expectStraight(result, what.c_str());
   }
 
+  // The simulator as shipped: 1.5 degrees, the sheet 60 units from the left
+  // and so only a few pixels from the device's right end.
+  {
+    const cv::Mat page = Scan(1.5, 60.0, 45.0);
+    ASSERT_FALSE(page.empty());
+    width = page.cols;
+    height = page.rows;
+    const cv::Mat result = Take([&](int* w, int* h) { return api_.ImageDeskew(0, page.data, w, h, nullptr); },
+                                page.type(), &width, &height);
+    ASSERT_FALSE(result.empty());
+    expectStraight(result, "default placement");
+  }
+
   // A device delivering 300 x 600 dpi: the scan module deskews the page as
   // delivered and zooms it to 300 x 300 afterwards.
   const cv::Point2d offsets = CentringOffsets(4.0);
