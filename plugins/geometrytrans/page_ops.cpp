@@ -12,7 +12,7 @@ namespace geometry {
 namespace {
 
 constexpr int kProgressTotal = 100;
-// The rotation is done in bands of rows so progress can be shown.
+// The warp runs in bands of rows so progress can be shown.
 constexpr int kWarpBands = 8;
 
 void Report(GeometryProgress progress, int done) {
@@ -144,7 +144,7 @@ unsigned char* DeskewPage(const Background& background, int type, const unsigned
   const auto frame = FindSheet(page, background);
   if (!frame) return nullptr;
   Report(progress, 30);
-  if (frame->TurnDegrees() < kMinRotationDegrees) {
+  if (frame->TurnDegrees() < kMinTurnDegrees) {
     return CopyRegion(page, BoundingBox(*frame, page.size()), width, height);
   }
 

@@ -9,9 +9,9 @@
 
 namespace geometry {
 
-/// Turns smaller than this (degrees) are left alone: over a 14-inch page
-/// at 300 dpi they move an edge by about a pixel.
-inline constexpr double kMinRotationDegrees = 0.02;
+/// Turns smaller than this (degrees) are not worth resampling the page for:
+/// along a 14-inch edge at 300 dpi they amount to under two pixels.
+inline constexpr double kMinTurnDegrees = 0.02;
 
 unsigned char* DeskewPage(const Background& background, int type, const unsigned char* image, int* width,
                           int* height, GeometryProgress progress);
