@@ -125,12 +125,24 @@ TEST(ScanSettingStartValues, MatchTheLibraryLoadState) {
   EXPECT_EQ(s.Corners[2].y, 584);
   EXPECT_EQ(s.Corners[3].x, 0);
   EXPECT_EQ(s.Resolution, 300);
-  EXPECT_EQ(s.Gray.Gamma, 10);
-  EXPECT_EQ(s.Blue.scale, 1.0f);
-  EXPECT_EQ(s.Red.InputLevelHigh, 255);
-  EXPECT_EQ(s.Green.CurvePointCount, 0);
-  EXPECT_EQ(s.FilterChoice, 0);
-  EXPECT_EQ(s.Hue, 0);
+  // The record is packed: its fields are read by value, never bound to a
+  // reference (most of them are not aligned).
+  for (const EnhanceParam* p : {&s.Red, &s.Green, &s.Blue, &s.Gray}) {
+    EXPECT_EQ(int{p->Brightness}, 0);
+    EXPECT_EQ(int{p->Contrast}, 0);
+    EXPECT_EQ(int{p->Gamma}, 10);
+    EXPECT_EQ(float{p->scale}, 1.0f);
+    EXPECT_EQ(int{p->InputLevelLow}, 0);
+    EXPECT_EQ(int{p->InputLevelHigh}, 255);
+    EXPECT_EQ(int{p->OutputLevelLow}, 0);
+    EXPECT_EQ(int{p->OutputLevelHigh}, 255);
+    EXPECT_EQ(int{p->CurvePointCount}, 0);
+  }
+  EXPECT_EQ(int{s.DescreenType}, 0);
+  EXPECT_EQ(int{s.Crop}, 0);
+  EXPECT_EQ(int{s.FilterChoice}, 0);
+  EXPECT_EQ(int{s.Hue}, 0);
+  EXPECT_EQ(int{s.Saturation}, 0);
 }
 
 using LanguageTest = TempFolders;
