@@ -277,10 +277,17 @@ TEST_F(Geometry, ProgressRunsFromStartToEnd) {
 
 TEST_F(Geometry, UnusableArgumentsGiveNullAndLeaveSizesAlone) {
   std::vector<unsigned char> small(64 * 64 * 6, 200);
-  for (auto call : {+[](GeometryTransApi& a, int t, unsigned char* i, int* w, int* h) { return a.ImageDeskew(t, i, w, h, nullptr); },
-                    +[](GeometryTransApi& a, int t, unsigned char* i, int* w, int* h) { return a.ImageCrop(t, i, w, h, nullptr); },
-                    +[](GeometryTransApi& a, int t, unsigned char* i, int* w, int* h) { return a.ImageZoom(300, 300, 150, 150, t, i, w, h, nullptr); },
-                    +[](GeometryTransApi& a, int t, unsigned char* i, int* w, int* h) { return a.ImageResize(t, i, w, h, 10, 10, nullptr); }}) {
+  using Call = unsigned char* (*)(GeometryTransApi&, int, unsigned char*, int*, int*);
+  const Call calls[] = {
+      [](GeometryTransApi& a, int t, unsigned char* i, int* w, int* h) { return a.ImageDeskew(t, i, w, h, nullptr); },
+      [](GeometryTransApi& a, int t, unsigned char* i, int* w, int* h) { return a.ImageCrop(t, i, w, h, nullptr); },
+      [](GeometryTransApi& a, int t, unsigned char* i, int* w, int* h) {
+        return a.ImageZoom(300, 300, 150, 150, t, i, w, h, nullptr);
+      },
+      [](GeometryTransApi& a, int t, unsigned char* i, int* w, int* h) {
+        return a.ImageResize(t, i, w, h, 10, 10, nullptr);
+      }};
+  for (const Call call : calls) {
     int width = 64, height = 64;
     EXPECT_EQ(call(api_, 0, nullptr, &width, &height), nullptr);
     EXPECT_EQ(call(api_, 0, small.data(), nullptr, &height), nullptr);

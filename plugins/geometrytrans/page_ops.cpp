@@ -69,7 +69,9 @@ struct WholeFactors {
   int y = 0;
 };
 
-int WholeFactor(std::int64_t from, std::int64_t to) { return to > 0 && from >= to && from % to == 0 ? int(from / to) : 0; }
+int WholeFactor(std::int64_t from, std::int64_t to) {
+  return to > 0 && from >= to && from % to == 0 ? static_cast<int>(from / to) : 0;
+}
 
 // Area averaging by whole factors: OpenCV's fast path covers only a source
 // that is a whole number of cells, so the partial cells at the right and
