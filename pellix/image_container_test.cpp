@@ -438,7 +438,8 @@ TEST(BmpDecoder, RefusesWhatItCannotRead) {
 // produces.
 std::string WriteForeignTiff(const std::string& path, uint32_t width, uint32_t height,
                              uint16_t bits, uint16_t spp, uint16_t photometric,
-                             const std::vector<uint8_t>& data, const uint16_t* colormap = nullptr) {
+                             const std::vector<uint8_t>& data, const uint16_t* colormap = nullptr,
+                             uint16_t orientation = ORIENTATION_TOPLEFT) {
   TIFF* tif = TIFFOpen(path.c_str(), "w");
   if (!tif) return "";
   TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
@@ -448,6 +449,7 @@ std::string WriteForeignTiff(const std::string& path, uint32_t width, uint32_t h
   TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
   TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
+  TIFFSetField(tif, TIFFTAG_ORIENTATION, orientation);
   if (photometric == PHOTOMETRIC_SEPARATED) TIFFSetField(tif, TIFFTAG_INKSET, INKSET_CMYK);
   if (colormap)
     TIFFSetField(tif, TIFFTAG_COLORMAP, colormap, colormap + (1 << bits), colormap + 2 * (1 << bits));
@@ -507,6 +509,33 @@ TEST(TiffDecoder, ConvertsOtherLayouts) {
   ASSERT_TRUE(image.LoadFromMemory(Bytes(f), f.size(), Format::Tiff));
   EXPECT_EQ(image.Row(0)[0], 0x30);
   EXPECT_EQ(image.Row(0)[2], 0x10);
+
+  // Rows stored from the bottom or columns from the right come out upright,
+  // whatever the sample layout.
+  const std::vector<uint8_t> stored = {1, 2, 3, 4, 5, 6};  // 3 x 2, first stored row 1 2 3
+  struct Case {
+    uint16_t orientation;
+    uint8_t top[3], bottom[3];
+  } const cases[] = {{ORIENTATION_TOPLEFT, {1, 2, 3}, {4, 5, 6}},
+                     {ORIENTATION_BOTLEFT, {4, 5, 6}, {1, 2, 3}},
+                     {ORIENTATION_TOPRIGHT, {3, 2, 1}, {6, 5, 4}},
+                     {ORIENTATION_BOTRIGHT, {6, 5, 4}, {3, 2, 1}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("orientation " + std::to_string(c.orientation));
+    f = WriteForeignTiff(dir.File("o.tif"), 3, 2, 8, 1, PHOTOMETRIC_MINISBLACK, stored, nullptr,
+                         c.orientation);
+    ASSERT_TRUE(image.LoadFromMemory(Bytes(f), f.size(), Format::Tiff));
+    ASSERT_EQ(image.BitsPerPixel(), 8);
+    EXPECT_EQ(std::memcmp(image.Row(0), c.top, 3), 0);
+    EXPECT_EQ(std::memcmp(image.Row(1), c.bottom, 3), 0);
+  }
+  const std::vector<uint8_t> storedRgb = {10, 20, 30, 40, 50, 60};  // 1 x 2
+  f = WriteForeignTiff(dir.File("orgb.tif"), 1, 2, 8, 3, PHOTOMETRIC_RGB, storedRgb, nullptr,
+                       ORIENTATION_BOTLEFT);
+  ASSERT_TRUE(image.LoadFromMemory(Bytes(f), f.size(), Format::Tiff));
+  ASSERT_EQ(image.BitsPerPixel(), 24);
+  EXPECT_EQ(image.Row(0)[2], 40);  // red of the last stored row
+  EXPECT_EQ(image.Row(1)[0], 30);  // blue of the first
 }
 
 // The fuzzers' seed files come from another program (a red to blue

@@ -264,22 +264,32 @@ bool DecodeOpen(TIFF* tif, uint64_t maxImageBytes, ImageContainer& out) {
       std::memcpy(&v, p, 2);  // libtiff hands out native byte order
       return v >> 8;
     };
+    // Rows stored from the bottom or columns from the right are put upright;
+    // transposed layouts (orientations 5 to 8) are read as stored.
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+    const bool fromBottom =
+        orientation == ORIENTATION_BOTLEFT || orientation == ORIENTATION_BOTRIGHT;
+    const bool fromRight =
+        orientation == ORIENTATION_TOPRIGHT || orientation == ORIENTATION_BOTRIGHT;
     for (uint32_t y = 0; y < height; ++y) {
       if (TIFFReadScanline(tif, line.get(), y, 0) < 0) return false;
-      uint8_t* dst = pixels.get() + size_t(height - 1 - y) * stride;
-      for (uint32_t x = 0; x < width; ++x) {
+      // Storage row 0 of the container is the bottom row.
+      uint8_t* dst = pixels.get() + size_t(fromBottom ? y : height - 1 - y) * stride;
+      for (uint32_t stored = 0; stored < width; ++stored) {
+        const uint32_t x = fromRight ? width - 1 - stored : stored;
         if (grayPhotometric) {
-          const unsigned v = sample(x, 0);
+          const unsigned v = sample(stored, 0);
           dst[x] = uint8_t(photometric == PHOTOMETRIC_MINISWHITE ? 255 - v : v);
         } else if (rgb) {
-          dst[3 * x] = uint8_t(sample(x, 2));
-          dst[3 * x + 1] = uint8_t(sample(x, 1));
-          dst[3 * x + 2] = uint8_t(sample(x, 0));
+          dst[3 * x] = uint8_t(sample(stored, 2));
+          dst[3 * x + 1] = uint8_t(sample(stored, 1));
+          dst[3 * x + 2] = uint8_t(sample(stored, 0));
         } else {
-          const unsigned k = 255 - sample(x, 3);
-          dst[3 * x] = uint8_t(((255 - sample(x, 2)) * k + 127) / 255);
-          dst[3 * x + 1] = uint8_t(((255 - sample(x, 1)) * k + 127) / 255);
-          dst[3 * x + 2] = uint8_t(((255 - sample(x, 0)) * k + 127) / 255);
+          const unsigned k = 255 - sample(stored, 3);
+          dst[3 * x] = uint8_t(((255 - sample(stored, 2)) * k + 127) / 255);
+          dst[3 * x + 1] = uint8_t(((255 - sample(stored, 1)) * k + 127) / 255);
+          dst[3 * x + 2] = uint8_t(((255 - sample(stored, 0)) * k + 127) / 255);
         }
       }
     }
