@@ -639,6 +639,17 @@ TEST(ImageContainerShrink, RefusesToEnlargeAndHandlesEqualWidth) {
   ASSERT_TRUE(image.Shrink(6, 3, out));
   for (int y = 0; y < 3; ++y)
     EXPECT_EQ(std::memcmp(out.Row(y) + 15, out.Row(y) + 12, 3), 0);
+  // The other cells keep the running-sum assignment: the sum first exceeds
+  // 3 after the second pixel, so cell 0 holds pixels 0 and 1, cell 1 pixel 2.
+  ImageContainer row;
+  ASSERT_TRUE(row.Create(3, 1, 8));
+  row.Row(0)[0] = 10;
+  row.Row(0)[1] = 21;
+  row.Row(0)[2] = 40;
+  ASSERT_TRUE(row.Shrink(3, 1, out));
+  EXPECT_EQ(out.Row(0)[0], (10 + 21) / 2);
+  EXPECT_EQ(out.Row(0)[1], 40);
+  EXPECT_EQ(out.Row(0)[2], 40);
   // A uniform picture stays uniform at any size.
   ImageContainer flat;
   ASSERT_TRUE(flat.Create(97, 41, 24));
