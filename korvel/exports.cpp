@@ -1,5 +1,7 @@
 // Korvel's eight exports. Each one catches everything: no exception may reach
 // the scan module.
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <new>
 
@@ -30,10 +32,21 @@ void PumpMessages() {
 #endif
 }
 
+// Qt keeps process-wide state from its first load on; a host that opens and
+// closes the data source many times must not load and unload Qt each time
+// (and lose that state every time). Korvel's own code still goes with Korvel.
+void PinQt() {
+#ifndef KORVEL_NO_QT
+  for (const char* name : {"libQt6Core.so.6", "libQt6Gui.so.6", "libQt6Widgets.so.6"})
+    dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+#endif
+}
+
 // Library load and unload: the application object lives exactly as long as
 // the library does.
 __attribute__((constructor)) void LoadLibrary() {
   try {
+    PinQt();
     KorvelApp::Start();
   } catch (...) {
   }
