@@ -68,30 +68,38 @@ bool CurveTable(const EnhanceParam& param, double table[256]) {
   ys[count + 1] = 0.0;
 
   // a[row][col]: col 0 holds x^(n-1) down to col n-1 holding x^0; col n is y.
+  // Powers come from pow(), not repeated products: past x^6 the products
+  // round at every step and the solved curve moves by a unit here and there.
   double a[kMaxCurvePoints + 2][kMaxCurvePoints + 3];
   for (int r = 0; r < n; ++r) {
-    double power = 1.0;
-    for (int c = n - 1; c >= 0; --c) {
-      a[r][c] = power;
-      power *= xs[r];
-    }
+    for (int c = 0; c < n; ++c) a[r][c] = std::pow(xs[r], static_cast<double>(n - 1 - c));
     a[r][n] = ys[r];
   }
-  // Gauss-Jordan: scale the pivot row, then clear the column in every other row.
+  // Gauss-Jordan in two sweeps, the way the curve editor solves its lists, so
+  // that the table follows the curve the user sees: going down, each row is
+  // divided by its diagonal and clears its column in the rows below; going
+  // back up from the last row, each row clears its column in the rows above.
   for (int c = 0; c < n; ++c) {
     const double pivot = a[c][c];
     for (int k = c; k <= n; ++k) a[c][k] /= pivot;
-    for (int r = 0; r < n; ++r) {
-      if (r == c) continue;
+    for (int r = c + 1; r < n; ++r) {
       const double factor = a[r][c];
       for (int k = c; k <= n; ++k) a[r][k] -= factor * a[c][k];
     }
   }
-  // Horner from the highest power; a singular system (repeated x) gives NaN,
-  // which the clamp turns into 0.
+  for (int c = n - 1; c > 0; --c) {
+    for (int r = 0; r < c; ++r) {
+      const double factor = a[r][c];
+      for (int k = c; k <= n; ++k) a[r][k] -= factor * a[c][k];
+    }
+  }
+  // Term by term from x^0 upward, not Horner's scheme: the two round
+  // differently, and a value near a whole number would truncate differently.
+  // A singular system (repeated x) gives NaN, which the clamp turns into 0.
   for (int x = 0; x < 256; ++x) {
     double y = 0.0;
-    for (int c = 0; c < n; ++c) y = y * x + a[c][n];
+    for (int power = 0; power < n; ++power)
+      y += a[n - 1 - power][n] * std::pow(static_cast<double>(x), static_cast<double>(power));
     if (!(y >= 0.0)) y = 0.0;
     if (y > 255.0) y = 255.0;
     table[x] = y;
