@@ -3,13 +3,38 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "pellix/bmp_codec.h"
 #include "pellix/image_container_test_support.h"
 #include "pellix/jpeg_codec.h"
 #include "pellix/tiff_codec.h"
+
+// The codecs take their pixel and line buffers with new (std::nothrow)[];
+// recording the largest request shows whether a declared size was checked
+// before memory was asked for (an unchecked request may well succeed, as
+// memory is overcommitted). All array forms go to malloc and free together.
+namespace {
+std::atomic<size_t> largestArrayRequest{0};
+}  // namespace
+
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+  size_t seen = largestArrayRequest.load();
+  while (n > seen && !largestArrayRequest.compare_exchange_weak(seen, n)) {
+  }
+  return std::malloc(n == 0 ? 1 : n);
+}
+void* operator new[](std::size_t n) {
+  if (void* p = operator new[](n, std::nothrow)) return p;
+  throw std::bad_alloc();
+}
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -344,6 +369,29 @@ TEST(ImageContainerLoad, HugeDeclaredSizesAreRefusedBeforeAllocating) {
     ImageContainer image;
     EXPECT_FALSE(image.LoadFromMemory(Bytes(*data), data->size(), format)) << int(format);
     EXPECT_TRUE(image.IsEmpty());
+  }
+  // TIFF: a line of 65535 pixels of 65535 16-bit samples (8.6 GB) in a
+  // file of a few hundred bytes.
+  {
+    ScratchFolder dir;
+    const std::string path = dir.File("samples.tif");
+    TIFF* out = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, 65535u);
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, 1u);
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, 65535);
+    TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(out, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, 1u);
+    char strip[16] = {};
+    TIFFWriteRawStrip(out, 0, strip, sizeof strip);
+    TIFFClose(out);
+    const std::string wide = ReadFile(path);
+    ImageContainer image;
+    largestArrayRequest = 0;
+    EXPECT_FALSE(image.LoadFromMemory(Bytes(wide), wide.size(), Format::Tiff));
+    EXPECT_LE(largestArrayRequest.load(), ImageContainer::kMaxImageBytes);
   }
   // A lower limit refuses what the default one allows.
   std::string ok;

@@ -253,6 +253,10 @@ bool DecodeOpen(TIFF* tif, uint64_t maxImageBytes, ImageContainer& out) {
     const size_t pixelBytes = sampleBytes * spp;
     const tmsize_t lineBytes = TIFFScanlineSize(tif);
     if (lineBytes <= 0 || uint64_t(lineBytes) < uint64_t(width) * pixelBytes) return false;
+    // Extra samples are ignored but still read: a line may not outgrow the
+    // limit of a whole image.
+    if (uint64_t(lineBytes) > std::min(maxImageBytes, ImageContainer::kMaxImageBytes))
+      return false;
     std::unique_ptr<uint8_t[]> line = ImageContainer::Allocate(size_t(lineBytes));
     std::unique_ptr<uint8_t[]> pixels = ImageContainer::Allocate(stride * size_t(height));
     if (!line || !pixels) return false;
