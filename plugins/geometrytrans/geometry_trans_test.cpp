@@ -169,6 +169,36 @@ TEST_F(Geometry, CropCopiesTheSheetsBoxWithoutTurning) {
   }
 }
 
+// Paper sticking out of the sheet's rectangle (a tab, a label) is kept by
+// the crop; it is not part of the rectangle deskew straightens.
+TEST_F(Geometry, CropKeepsPaperStickingOut) {
+  SheetOptions options;
+  options.dpi = 150;
+  options.angleDegrees = 1.0;
+  const SyntheticSheet s = RenderSheet(options);
+  cv::Mat page = s.page.clone();
+  const auto corners = s.Corners();
+  const cv::Rect tab(static_cast<int>(corners[1].x) - 10, static_cast<int>(corners[1].y) + 300, 40, 120);
+  cv::rectangle(page, tab, cv::Scalar(235, 235, 235), cv::FILLED);
+  int width = page.cols, height = page.rows;
+  const cv::Mat crop = Take([&](int* w, int* h) { return api_.ImageCrop(0, page.data, w, h, nullptr); }, page.type(),
+                            &width, &height);
+  ASSERT_FALSE(crop.empty());
+  const cv::Rect box = ExpectedCropBox(s);
+  const cv::Rect found = LocateCopy(page, crop, box.tl(), 2);
+  ASSERT_FALSE(found.empty());
+  EXPECT_GE(found.br().x, tab.br().x - 2);
+  EXPECT_LE(found.br().x, tab.br().x + 6);
+  EXPECT_NEAR(found.br().y, box.br().y, 2);
+
+  width = page.cols;
+  height = page.rows;
+  const cv::Mat straight = Take([&](int* w, int* h) { return api_.ImageDeskew(0, page.data, w, h, nullptr); },
+                                page.type(), &width, &height);
+  ASSERT_FALSE(straight.empty());
+  EXPECT_NEAR(width, s.sheet.width, 2);
+}
+
 TEST_F(Geometry, NothingFoundOrNothingToChangeGivesNull) {
   int width = 600, height = 800;
   // Only the feeder's background, with noise.

@@ -32,14 +32,25 @@ class ProgressScope {
 };
 
 // The pixels whose centres lie in the frame's axis-aligned bounding box,
-// clipped to the page.
-cv::Rect BoundingBox(const SheetFrame& frame, cv::Size page) {
+// clipped to the page. With `withProtrusions`, paper clearly sticking out of
+// the sheet's rectangle is kept as well.
+cv::Rect BoundingBox(const SheetFrame& frame, cv::Size page, bool withProtrusions) {
   double minX = 1e300, maxX = -1e300, minY = 1e300, maxY = -1e300;
   for (const auto& p : frame.Corners()) {
     minX = std::min(minX, p.x);
     maxX = std::max(maxX, p.x);
     minY = std::min(minY, p.y);
     maxY = std::max(maxY, p.y);
+  }
+  if (withProtrusions) {
+    // Only well beyond the detection copy's own uncertainty, so a plain
+    // sheet keeps its measured edges.
+    const double slack = 2.0 * frame.detectionCell;
+    const cv::Rect2d& paper = frame.paperBounds;
+    if (paper.x < minX - slack) minX = paper.x;
+    if (paper.y < minY - slack) minY = paper.y;
+    if (paper.br().x > maxX + slack) maxX = paper.br().x;
+    if (paper.br().y > maxY + slack) maxY = paper.br().y;
   }
   // Pixel i covers i - 0.5 .. i + 0.5: an edge at k - 0.5 starts at pixel k.
   auto clampX = [&](double v) { return static_cast<int>(std::clamp(std::round(v + 0.5), 0.0, double(page.width))); };
@@ -147,7 +158,7 @@ unsigned char* DeskewPage(const Background& background, int type, const unsigned
   if (!frame) return nullptr;
   Report(progress, 30);
   if (frame->TurnDegrees() < kMinTurnDegrees) {
-    return CopyRegion(page, BoundingBox(*frame, page.size()), width, height);
+    return CopyRegion(page, BoundingBox(*frame, page.size(), false), width, height);
   }
 
   const std::int64_t outWidth = std::llround(frame->right - frame->left);
@@ -195,7 +206,7 @@ unsigned char* CropPage(const Background& background, int type, const unsigned c
   const auto frame = FindSheet(page, background);
   if (!frame) return nullptr;
   Report(progress, 50);
-  return CopyRegion(page, BoundingBox(*frame, page.size()), width, height);
+  return CopyRegion(page, BoundingBox(*frame, page.size(), true), width, height);
 }
 
 unsigned char* ZoomPage(int srcXDpi, int srcYDpi, int dstXDpi, int dstYDpi, int type, const unsigned char* image,

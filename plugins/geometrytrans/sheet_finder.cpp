@@ -345,8 +345,15 @@ std::vector<EdgePoint> MeasureEdge(const PageSampler& sampler, Edge edge, cv::Po
     }
     const int firstSample = c;
     profile.clear();
+    // Reading stops a few samples past the first paper: only the first
+    // crossing counts, which keeps long profiles cheap.
+    int paperAt = -1;
     for (; steps > 0 && c >= 0 && c < acrossLimit; --steps, c -= outward) {
-      profile.push_back(horizontal ? sampler.Distance(a, c, true) : sampler.Distance(c, a, false));
+      const float value = horizontal ? sampler.Distance(a, c, true) : sampler.Distance(c, a, false);
+      profile.push_back(value);
+      const int index = static_cast<int>(profile.size()) - 1;
+      if (paperAt < 0 && index >= 3 && value > tolerance) paperAt = index;
+      if (paperAt >= 0 && index >= paperAt + 3) break;
     }
     const auto crossing = FindCrossing(profile, tolerance);
     if (!crossing) continue;
@@ -427,9 +434,10 @@ std::optional<SheetFrame> FindSheet(const cv::Mat& page, const Background& backg
   const PageSampler sampler(page, background);
   const double cell = std::max(detection.scaleX, detection.scaleY);
   const double longest = std::max(cv::norm(corners[1] - corners[0]), cv::norm(corners[3] - corners[0]));
-  // Room for the rough outline's position error and its tilt error (about
-  // 0.35 degrees) over the half of an edge.
-  const double reach = 3.0 * cell + 8.0 + 0.006 * longest;
+  // Room for the rough outline's position and tilt errors, and for paper
+  // sticking out of the rectangle (a tab, a label) that pushed a rough edge
+  // outwards: up to a twentieth of the sheet.
+  const double reach = 3.0 * cell + 8.0 + 0.05 * longest;
   struct Measured {
     Edge edge;
     cv::Point2d from, to;
@@ -448,6 +456,15 @@ std::optional<SheetFrame> FindSheet(const cv::Mat& page, const Background& backg
     roughSlope[horizontal ? 0 : 1] += 0.5 * rough;
     m.fit = FitEdge(MeasureEdge(sampler, m.edge, m.from, m.to, reach, background.tolerance));
     if (!m.fit) continue;
+    // A line through a short stretch only (the side of a tab) is not the edge.
+    const double length = std::fabs(horizontal ? d.x : d.y);
+    const auto [shortest, farthest] = std::minmax_element(
+        m.fit->inliers.begin(), m.fit->inliers.end(),
+        [](const EdgePoint& a, const EdgePoint& b) { return a.along < b.along; });
+    if (farthest->along - shortest->along < 0.25 * length) {
+      m.fit.reset();
+      continue;
+    }
     // An edge far from the rough outline's was not the sheet's (a fold, a tab).
     if (std::fabs(std::atan(m.fit->slope) - std::atan(rough)) > 1.5 * kPi / 180.0) {
       m.fit.reset();
@@ -475,6 +492,10 @@ std::optional<SheetFrame> FindSheet(const cv::Mat& page, const Background& backg
   if (opposite || squeezed) frame.slopeH = frame.slopeV = std::tan(0.5 * (turnH + turnV));
 
   const double halfCell = 0.5 * cell;
+  frame.detectionCell = cell;
+  const Extents upright = ExtentsOf(hullOnPage, SheetFrame{});
+  frame.paperBounds = cv::Rect2d(upright.left - halfCell, upright.top - halfCell,
+                                 upright.right - upright.left + cell, upright.bottom - upright.top + cell);
   const Extents outline = ExtentsOf(hullOnPage, frame);
   frame.left = outline.left - halfCell;
   frame.right = outline.right + halfCell;

@@ -46,6 +46,11 @@ struct SheetFrame {
   double top = 0.0;
   double bottom = 0.0;
   int measuredEdges = 0;  // edges located at full resolution (0..4)
+  /// Where paper was seen at all: the axis-aligned bounds of the bright
+  /// region, good to about `detectionCell` pixels. Wider than the corners'
+  /// box where something sticks out of the rectangle (a tab, a torn edge).
+  cv::Rect2d paperBounds;
+  double detectionCell = 1.0;
 
   double Scale() const;
   /// The larger of the two edge directions' turns, in degrees.
