@@ -36,10 +36,11 @@
 /// Default 55. Zero, negative or non-numeric values select the default (a
 /// missing configuration passes zeros); values above 250 are taken as 250.
 ///
-/// value2: the smallest sheet accepted, in percent of the image area. A
-/// brighter region smaller than this (dust, a roller, a scrap) counts as "no
-/// sheet". Default 30. Zero, negative or non-numeric values select the
-/// default; values above 100 are taken as 100.
+/// value2: the smallest sheet accepted, in percent of the image area. The
+/// sheet is the largest region that stands out from the background; when it
+/// is smaller than this (dust, a roller, a scrap) there is "no sheet".
+/// Default 30. Zero, negative or non-numeric values select the default;
+/// values above 100 are taken as 100.
 PX_EXPORT void SetBGInfo(unsigned char red, unsigned char green, unsigned char blue, float value1,
                          float value2);
 
@@ -53,8 +54,10 @@ PX_EXPORT void SetBGInfo(unsigned char red, unsigned char green, unsigned char b
 PX_EXPORT unsigned char* ImageDeskew(int type, unsigned char* image, int* width, int* height,
                                      GeometryProgress progress);
 
-/// Cuts the image to the bounding box of the sheet, without rotating. Null
-/// when no sheet is found or the sheet already fills the image.
+/// Cuts the image to the bounding box of the sheet, without rotating; paper
+/// sticking out of the sheet's rectangle (a tab, a label) is kept. The pixels
+/// are copied unchanged. Null when no sheet is found or the sheet already
+/// fills the image.
 PX_EXPORT unsigned char* ImageCrop(int type, unsigned char* image, int* width, int* height,
                                    GeometryProgress progress);
 
