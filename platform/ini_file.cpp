@@ -216,9 +216,17 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents) {
     if (n <= 0) ok = false;
     else written += static_cast<size_t>(n);
   }
-  // Keep the permissions of the file being replaced; a new file gets 0644.
+  // Keep the permissions of the file being replaced; a new file gets what the
+  // user's umask allows, as an ordinary open would give it.
   struct stat st {};
-  const mode_t mode = (::stat(path.c_str(), &st) == 0) ? (st.st_mode & 07777) : 0644;
+  mode_t mode = 0;
+  if (::stat(path.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
   if (ok && ::fchmod(fd, mode) != 0) ok = false;
   if (ok && ::fsync(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;

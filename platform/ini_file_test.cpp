@@ -127,6 +127,15 @@ TEST_F(IniFileTest, FailedWriteLeavesOldFileAndNoTemporary) {
   EXPECT_EQ(FilesInDir(), 1u);
 }
 
+TEST_F(IniFileTest, NewFileFollowsTheUmask) {
+  const mode_t old = umask(027);
+  ASSERT_TRUE(px::WriteProfileString("A", "x", "1", path_));
+  umask(old);
+  struct stat st {};
+  ASSERT_EQ(stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
 TEST_F(IniFileTest, WriteIntoMissingFolderFailsCleanly) {
   EXPECT_FALSE(px::WriteProfileString("A", "x", "1", dir_ + "/no/such/folder/f.ini"));
   EXPECT_EQ(FilesInDir(), 0u);
