@@ -109,7 +109,13 @@ std::optional<std::string> IniDocument::Get(std::string_view section, std::strin
   if (!FindSection(section, header, end)) return std::nullopt;
   for (size_t i = header + 1; i < end; ++i) {
     std::string_view k, v;
-    if (KeyValue(lines_[i].text, k, v) && EqualNoCase(k, Trim(key))) return std::string(v);
+    if (KeyValue(lines_[i].text, k, v) && EqualNoCase(k, Trim(key))) {
+      // A value wrapped in a matching pair of quotes is read without them, so
+      // texts can keep leading and trailing spaces.
+      if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+      return std::string(v);
+    }
   }
   return std::nullopt;
 }

@@ -21,7 +21,8 @@ class IniDocument {
   /// Loads `path`; a missing or unreadable file gives an empty document.
   static IniDocument Load(const std::string& path);
 
-  /// Trimmed value of the first matching key of the first matching section.
+  /// Trimmed value of the first matching key of the first matching section;
+  /// a matching pair of surrounding quotes (" or ') is taken off.
   std::optional<std::string> Get(std::string_view section, std::string_view key) const;
   bool HasSection(std::string_view section) const;
   std::vector<std::string> SectionNames() const;

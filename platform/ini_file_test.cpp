@@ -51,6 +51,15 @@ TEST_F(IniFileTest, ReadsCaseInsensitivelyAndTrims) {
   EXPECT_EQ(px::GetProfileString("Other", "ProductName", "dflt", path_), "dflt");
 }
 
+TEST_F(IniFileTest, SurroundingQuotesKeepSpaces) {
+  Write("[S]\na=\"  \"\nb='x y'\nc=\"unbalanced\nd=say \"\"OK\"\" now\ne=\"\n");
+  EXPECT_EQ(px::GetProfileString("S", "a", "", path_), "  ");
+  EXPECT_EQ(px::GetProfileString("S", "b", "", path_), "x y");
+  EXPECT_EQ(px::GetProfileString("S", "c", "", path_), "\"unbalanced");
+  EXPECT_EQ(px::GetProfileString("S", "d", "", path_), "say \"\"OK\"\" now");
+  EXPECT_EQ(px::GetProfileString("S", "e", "", path_), "\"");
+}
+
 TEST_F(IniFileTest, MissingFileGivesDefaults) {
   EXPECT_EQ(px::GetProfileString("S", "K", "d", dir_ + "/absent.ini"), "d");
   EXPECT_EQ(px::GetProfileInt("S", "K", 42, dir_ + "/absent.ini"), 42);
