@@ -231,8 +231,10 @@ StepResult ReadPage() {
     s.cancel = 1;
     return StepResult::kReadFailed;
   }
-  // An empty page is not a page: report it like any other failed read.
-  if ((r.status != VANTOR_OK && r.status != VANTOR_SHORT_PAGE) || r.linesDelivered > r.linesWanted ||
+  // An empty page is not a page: report it like any other failed read. The
+  // count is checked against what was asked for, not against the block the
+  // device may have rewritten: the buffer holds no more.
+  if ((r.status != VANTOR_OK && r.status != VANTOR_SHORT_PAGE) || r.linesDelivered > s.linesWanted ||
       r.linesDelivered == 0)
     return StepResult::kReadFailed;
   s.current = s.pageBuffer;

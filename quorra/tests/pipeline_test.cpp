@@ -452,6 +452,11 @@ TEST_F(PipelineTest, SetUpAndReadFailuresEndThePageAndReportTheirError) {
       {"read failed", [](standin::Controls& c, HostSetting&) { c.vantor.readStatus = 9; }, 4},
       {"more lines than wanted", [](standin::Controls& c, HostSetting&) { c.vantor.deliverLines = 5; }, 4},
       {"empty page", [](standin::Controls& c, HostSetting&) { c.vantor.deliverLines = 0; }, 4},
+      {"more lines than asked for, block rewritten to match",
+       [](standin::Controls& c, HostSetting&) {
+         c.vantor.deliverLines = 8;
+         c.vantor.rewriteWanted = 8;
+       }, 4},
   };
   for (const FailureCase& fc : cases) {
     SCOPED_TRACE(fc.name);

@@ -27,6 +27,7 @@ struct VantorControls {
   uint16_t startStatus = 0;
   uint16_t readStatus = 0;
   int deliverLines = -1;          // -1: every wanted line
+  int rewriteWanted = -1;         // >= 0: the read block's lines wanted afterwards
   bool reportLines = true;        // call the line progress after each line
   std::vector<uint8_t> pageData;  // rows of bytesPerLine; empty: a fixed pattern
   int paperOn = 1;

@@ -101,6 +101,7 @@ PX_EXPORT void ReadScannedData(VantorReadBlock* b) {
     }
   }
   b->linesDelivered = static_cast<uint16_t>(lines);
+  if (c.rewriteWanted >= 0) b->linesWanted = static_cast<uint16_t>(c.rewriteWanted);
 }
 
 PX_EXPORT void StopScan(VantorStatusBlock* b) {
