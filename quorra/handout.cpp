@@ -12,7 +12,7 @@ namespace {
 
 bool Reduced(const ScanState& s) {
   return s.reduceDepth &&
-         (s.mode.pixelType == PX_PIXEL_COLOR48 || s.mode.pixelType == PX_PIXEL_GRAY16);
+         (s.pageMode.pixelType == PX_PIXEL_COLOR48 || s.pageMode.pixelType == PX_PIXEL_GRAY16);
 }
 
 /// Gray bytes to bits, most significant first; set above 128.
@@ -35,16 +35,16 @@ uint16_t FillImageInfo(ImageInfo* info) {
     return QR_FAILURE;
   }
   const bool reduced = Reduced(s);
-  const int bitsPerPixel = reduced ? s.mode.bitsPerPixel / 2 : s.mode.bitsPerPixel;
+  const int bitsPerPixel = reduced ? s.pageMode.bitsPerPixel / 2 : s.pageMode.bitsPerPixel;
   ImageInfo out{};
   out.Width = s.pageWidth;
   out.Height = s.pageHeight;
-  out.Resolution = static_cast<int16_t>(s.resolution);
-  out.SamplesPerPixel = static_cast<int16_t>(s.mode.samples);
-  for (int i = 0; i < s.mode.samples && i < 8; ++i)
-    out.BitsPerSample[i] = static_cast<int16_t>(bitsPerPixel / s.mode.samples);
+  out.Resolution = static_cast<int16_t>(s.pageResolution);
+  out.SamplesPerPixel = static_cast<int16_t>(s.pageMode.samples);
+  for (int i = 0; i < s.pageMode.samples && i < 8; ++i)
+    out.BitsPerSample[i] = static_cast<int16_t>(bitsPerPixel / s.pageMode.samples);
   out.BitsPerPixel = static_cast<int16_t>(bitsPerPixel);
-  out.PixelType = s.mode.pixelType;
+  out.PixelType = s.pageMode.pixelType;
   *info = out;
   if (s.progress) SetProgress(0, PX_STAGE_HANDOUT);
   return QR_SUCCESS;
@@ -53,19 +53,19 @@ uint16_t FillImageInfo(ImageInfo* info) {
 uint16_t BuildDib(void** handle) {
   ScanState& s = State();
   if (!s.pageReady) return QR_FAILURE;
-  if (!handle || s.mode.pixelType > 4) {
+  if (!handle || s.pageMode.pixelType > 4) {
     EndPage();
     return QR_FAILURE;
   }
   const bool reduced = Reduced(s);
-  const int bitCount = reduced ? s.mode.bitsPerPixel / 2 : s.mode.bitsPerPixel;
+  const int bitCount = reduced ? s.pageMode.bitsPerPixel / 2 : s.pageMode.bitsPerPixel;
   const int width = s.pageWidth;
   const int height = s.pageHeight;
   const uint64_t rowBytes = (uint64_t(bitCount) * uint64_t(width) + 7) / 8;
   const uint64_t stride = (rowBytes + 3) / 4 * 4;
-  const int paletteSize = s.mode.pixelType == PX_PIXEL_BW ? 2
-                          : (s.mode.pixelType == PX_PIXEL_GRAY8 ||
-                             s.mode.pixelType == PX_PIXEL_GRAY16)
+  const int paletteSize = s.pageMode.pixelType == PX_PIXEL_BW ? 2
+                          : (s.pageMode.pixelType == PX_PIXEL_GRAY8 ||
+                             s.pageMode.pixelType == PX_PIXEL_GRAY16)
                               ? 256
                               : 0;
   const uint64_t imageSize = stride * uint64_t(height);
@@ -85,8 +85,8 @@ uint16_t BuildDib(void** handle) {
   header.biPlanes = 1;
   header.biBitCount = static_cast<uint16_t>(bitCount);
   header.biSizeImage = static_cast<uint32_t>(imageSize);
-  header.biXPelsPerMeter = PelsPerMeter(s.resolution);
-  header.biYPelsPerMeter = PelsPerMeter(s.resolution);
+  header.biXPelsPerMeter = PelsPerMeter(s.pageResolution);
+  header.biYPelsPerMeter = PelsPerMeter(s.pageResolution);
   header.biClrUsed = static_cast<uint32_t>(paletteSize);
   std::memcpy(base, &header, sizeof header);
 
@@ -105,7 +105,7 @@ uint16_t BuildDib(void** handle) {
     const unsigned char* src = s.current + uint64_t(row) * s.sourceRowBytes;
     // Bottom-up: the page's top row is the DIB's last.
     unsigned char* dst = bits + uint64_t(height - 1 - row) * stride;
-    switch (s.mode.pixelType) {
+    switch (s.pageMode.pixelType) {
       case PX_PIXEL_COLOR24:
         for (int x = 0; x < width; ++x) {
           dst[3 * x] = src[3 * x + 2];
@@ -171,7 +171,7 @@ uint16_t HandOutBlock(void* destination, uint32_t size, MemBlockInfo* block) {
   for (uint64_t i = 0; i < rows; ++i) {
     const unsigned char* src = s.current + (s.rowsHandedOut + i) * s.sourceRowBytes;
     unsigned char* dst = out + i * s.bytesPerRow;
-    if (s.mode.blackAndWhite)
+    if (s.pageMode.blackAndWhite)
       PackBits(src, s.pageWidth, dst);
     else
       std::memcpy(dst, src, s.bytesPerRow);

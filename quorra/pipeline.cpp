@@ -175,6 +175,8 @@ bool ProcessPage() {
   s.bytesPerRow = (uint64_t(s.mode.bitsPerPixel) * width + 7) / 8;
   s.sourceRowBytes = width * static_cast<uint64_t>(DeviceBytesPerPixel(mode));
   Mark(100);
+  s.pageMode = s.mode;
+  s.pageResolution = s.resolution;
   s.rowsHandedOut = 0;
   s.pageReady = true;
   return true;

@@ -97,6 +97,10 @@ struct ScanState {
   int pageWidth = 0, pageHeight = 0;
   uint64_t bytesPerRow = 0;      // as handed out (packed bits for black and white)
   uint64_t sourceRowBytes = 0;   // as held in memory
+  // What the processed page is, kept with it: settings may change before the
+  // host asks for it, and the hand-out must read the rows as they were made.
+  ModeFields pageMode;
+  int pageResolution = 300;
   uint32_t rowsHandedOut = 0;
   int cancel = 0;
   bool stopSent = true;  // StartScanEx clears it; StopScan sets it

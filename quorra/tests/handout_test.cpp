@@ -247,6 +247,39 @@ TEST_F(HandoutTest, BlockRequestsThatCannotBeServed) {
   EXPECT_EQ(Bytes(out.begin(), out.end()), Pattern(8, 1));
 }
 
+TEST_F(HandoutTest, NewSettingsDoNotChangeAPageAlreadyMade) {
+  Open();
+  // A gray page waits; the host then asks for deep colour at another
+  // resolution before taking it. The page is still what was scanned.
+  ScanPage(PX_PIXEL_GRAY8, 6, 2);
+  HostSetting other = MakeHostSetting(PX_PIXEL_COLOR48, 0, 0, 6, 2, 600);
+  ASSERT_EQ(Q().SetScanSettings(&other), 0);
+  ImageInfo info{};
+  ASSERT_EQ(Q().GetImageInfo(&info), 0);
+  EXPECT_EQ(info.PixelType, PX_PIXEL_GRAY8);
+  EXPECT_EQ(info.BitsPerPixel, 8);
+  EXPECT_EQ(info.SamplesPerPixel, 1);
+  EXPECT_EQ(info.Resolution, 300);
+  const Dib dib = TakeDib();
+  ExpectHeader(dib.header, 6, 2, 8, 8, 256);
+  const Bytes page = Pattern(6, 2);
+  ASSERT_EQ(dib.bits.size(), 16u);
+  EXPECT_EQ(Bytes(dib.bits.begin(), dib.bits.begin() + 6), Bytes(page.begin() + 6, page.end()));
+
+  // The same for blocks: a black-and-white page stays packed to bits.
+  Bytes data(10, 200);
+  data.insert(data.end(), 10, 0);
+  ScanPage(PX_PIXEL_BW, 10, 2, data);
+  other = MakeHostSetting(PX_PIXEL_GRAY16, 0, 0, 10, 2, 300);
+  ASSERT_EQ(Q().SetScanSettings(&other), 0);
+  Bytes out(8, 0xAA);
+  MemBlockInfo block{};
+  EXPECT_EQ(Q().GetImageMem(out.data(), 8, &block), 3);
+  EXPECT_EQ(block.BytesPerRow, 2u);
+  EXPECT_EQ(block.Rows, 2u);
+  EXPECT_EQ(out, (Bytes{0xFF, 0xC0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}));
+}
+
 TEST_F(HandoutTest, NothingReadyTouchesNothing) {
   Open();
   ImageInfo info{};
