@@ -43,8 +43,9 @@ void Mark(int percent) {
   if (State().progress) SetProgress(percent, PX_STAGE_PROCESSING);
 }
 
-/// Makes a GeometryTrans result the current image. A result whose size makes
-/// no sense is given back and the image stays as it was.
+/// Makes a GeometryTrans result the current image; true when the image
+/// changed. A result whose size makes no sense is given back and the image
+/// stays as it was.
 bool TakeGeometryResult(unsigned char* result, int oldWidth, int oldHeight) {
   ScanState& s = State();
   if (!result) {
@@ -53,6 +54,17 @@ bool TakeGeometryResult(unsigned char* result, int oldWidth, int oldHeight) {
     return false;
   }
   const uint64_t pixelBytes = static_cast<uint64_t>(DeviceBytesPerPixel(s.mode.deviceMode));
+  if (result == s.current) {
+    // Worked in place: the buffer stays whoever's it was, and the image in
+    // it cannot have grown.
+    if (s.pageWidth <= 0 || s.pageHeight <= 0 ||
+        uint64_t(s.pageWidth) * uint64_t(s.pageHeight) > uint64_t(oldWidth) * uint64_t(oldHeight)) {
+      s.pageWidth = oldWidth;
+      s.pageHeight = oldHeight;
+      return false;
+    }
+    return true;
+  }
   if (s.pageWidth <= 0 || s.pageHeight <= 0 ||
       uint64_t(s.pageWidth) * pixelBytes * uint64_t(s.pageHeight) > kMaxPageBytes) {
     s.geometry.FreeBuffer(&result);

@@ -58,6 +58,7 @@ PX_EXPORT unsigned char* ImageDeskew(int type, unsigned char* image, int* w, int
                                      GeometryProgress progress) {
   Record("GeometryTrans.ImageDeskew " + Args(type, image, w, h, progress));
   if (Ctl().geometry.deskewReturnsNull) return nullptr;
+  if (Ctl().geometry.inPlace) return image;
   return Trim(type, image, w, h, progress);
 }
 
@@ -65,6 +66,10 @@ PX_EXPORT unsigned char* ImageCrop(int type, unsigned char* image, int* w, int* 
                                    GeometryProgress progress) {
   Record("GeometryTrans.ImageCrop " + Args(type, image, w, h, progress));
   if (Ctl().geometry.cropReturnsNull) return nullptr;
+  if (Ctl().geometry.inPlace) {
+    --*h;  // worked in place and dropped the last line
+    return image;
+  }
   return Trim(type, image, w, h, progress);
 }
 

@@ -13,6 +13,7 @@ namespace quorra_test {
 namespace {
 
 using Lines = std::vector<std::string>;
+using Bytes = std::vector<uint8_t>;
 
 const std::string kNeutral = "B0,C0,G10,L0-255,O0-255,n0";
 
@@ -188,6 +189,39 @@ TEST_F(PipelineTest, GeometryResultWithoutPixelsIsGivenBack) {
   ASSERT_EQ(Q().GetImageInfo(&info), 0);
   EXPECT_EQ(info.Width, 12);
   EXPECT_EQ(info.Height, 6);
+}
+
+TEST_F(PipelineTest, GeometryWorkingInPlaceKeepsTheBufferItWasGiven) {
+  Open();
+  Ctl().korvel.logProgress = false;
+  Ctl().geometry.inPlace = true;
+  ScanSetting& s = Ctl().korvel.setting;
+  s = MakeScanSetting(PX_PIXEL_GRAY8, 6, 3, 300);
+  // Deskew hands the page itself back; crop does the same one line shorter.
+  for (const bool deskew : {true, false}) {
+    SCOPED_TRACE(deskew ? "deskew" : "crop");
+    ClearLog();
+    s.Deskew = deskew ? 1 : 0;
+    s.Crop = deskew ? 0 : 1;
+    ASSERT_EQ(ScanSlot(), 5);
+    EXPECT_EQ(Calls({"Tembra.MapGray"}), Lines{"Tembra.MapGrayEnhanceTable page 8 6 " +
+                                               std::string(deskew ? "3" : "2") + " table" +
+                                               std::to_string(deskew ? 1 : 3)});
+    Bytes out(18, 0xEE);
+    MemBlockInfo block{};
+    ASSERT_EQ(Q().GetImageMem(out.data(), 18, &block), 3);
+    EXPECT_EQ(block.Rows, deskew ? 3u : 2u);
+    const Bytes page = [] {
+      Bytes b;
+      for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < 6; ++x) b.push_back(standin::PatternByte(y, x));
+      return b;
+    }();
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 6 * block.Rows),
+              Bytes(page.begin(), page.begin() + 6 * block.Rows));
+    // The page is Quorra's own buffer: it never goes to the library's FreeBuffer.
+    EXPECT_EQ(Calls({"GeometryTrans.FreeBuffer"}), Lines{});
+  }
 }
 
 TEST_F(PipelineTest, SixteenBitPagesSkipFiltersLevelsAndHue) {

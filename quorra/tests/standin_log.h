@@ -55,6 +55,7 @@ struct GeometryControls {
   bool zoomReturnsNull = false;
   int trim = 1;  // deskew and crop remove this many pixels at every edge
   bool emptyResult = false;  // deskew and crop return a buffer sized 0 x 0
+  bool inPlace = false;      // deskew and crop hand back the image they were given
 };
 
 struct Controls {
