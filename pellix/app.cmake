@@ -41,6 +41,17 @@ if(TARGET vantor_sim)
       ${CMAKE_CURRENT_LIST_DIR}/pellix_scan_test.cpp
     LIBS pellix_core)
   add_dependencies(pellix_session_test vantor_sim pellix-scan)
+  # Stand-ins for the three imaging libraries that log when they are unloaded.
+  foreach(role TEMBRA GEOMETRY COLORMATCH)
+    string(TOLOWER ${role} lower)
+    add_library(pellix_unload_probe_${lower} MODULE ${CMAKE_CURRENT_LIST_DIR}/unload_probe_test_lib.cpp)
+    target_compile_definitions(pellix_unload_probe_${lower} PRIVATE PROBE_${role})
+    set_target_properties(pellix_unload_probe_${lower} PROPERTIES
+      PREFIX "" SUFFIX ".so" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    add_dependencies(pellix_session_test pellix_unload_probe_${lower})
+  endforeach()
+  target_compile_definitions(pellix_session_test PRIVATE
+    PELLIX_UNLOAD_PROBE_DIR="${CMAKE_BINARY_DIR}/tests")
   foreach(optional Tembra GeometryTrans ColorMatch Postrel)
     if(TARGET ${optional})
       add_dependencies(pellix_session_test ${optional})

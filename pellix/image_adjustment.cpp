@@ -142,11 +142,13 @@ void ImageAdjustment::Load(const std::string& enhancePath, const std::string& ge
 }
 
 void ImageAdjustment::Unload() {
-  tone_.Clear();
+  // The geometry plug-in goes first, right after its last page was given
+  // back; then the enhancement library and the colour-match plug-in.
   geometry_.Clear();
+  tone_.Clear();
   colorMatch_.Clear();
-  toneModule_.Unload();
   geometryModule_.Unload();
+  toneModule_.Unload();
   colorMatchModule_.Unload();
 }
 

@@ -79,6 +79,24 @@ TEST_F(PellixSession, MissingLibraryOrEntryPointIsNotReady) {
   EXPECT_EQ(CheckDeviceAtStart(s), StartupCheck::NotReady);
 }
 
+// Closing gives the page back to the geometry plug-in and unloads it first,
+// then the enhancement library, then the colour-match plug-in.
+TEST_F(PellixSession, CloseUnloadsGeometryThenEnhancementThenColorMatch) {
+  const std::string log = home_.Path("unloads.txt");
+  setenv("PELLIX_UNLOAD_LOG", log.c_str(), 1);
+  AppSettings s = Settings();
+  const std::string probes = PELLIX_UNLOAD_PROBE_DIR;
+  s.paths.enhanceLibrary = probes + "/pellix_unload_probe_tembra.so";
+  s.paths.geometryPlugin = probes + "/pellix_unload_probe_geometry.so";
+  s.paths.colorMatchPlugin = probes + "/pellix_unload_probe_colormatch.so";
+  {
+    CScanSession session;
+    ASSERT_TRUE(OpenSession(session, s));
+  }
+  unsetenv("PELLIX_UNLOAD_LOG");
+  EXPECT_EQ(test::ReadText(log), "GeometryTrans\nTembra\nColorMatch\n");
+}
+
 TEST_F(PellixSession, StartRefusals) {
   AppSettings s = Settings();
   CScanSession session;
