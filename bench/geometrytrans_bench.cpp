@@ -17,7 +17,7 @@ GeometryTransApi* Library() {
   static GeometryTransApi api;
   static bool bound = [] {
     const char* bin = std::getenv("PX_BIN_DIR");
-    const std::string folder = bin ? bin : px::ExecutableFolder();
+    const std::string folder = bin ? bin : px::ExecutableFolder() + "/../bin";
     return module.Load(px::LibraryPath(folder, "GeometryTrans")) && module.BindAll(api);
   }();
   if (bound) api.SetBGInfo(30, 30, 30, 55.0f, 30.0f);
