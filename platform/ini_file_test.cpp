@@ -1,9 +1,11 @@
 #include "platform/ini_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -132,6 +134,24 @@ TEST_F(IniFileTest, FailedWriteLeavesOldFileAndNoTemporary) {
   ASSERT_EQ(chmod(dir_.c_str(), 0500), 0);
   EXPECT_FALSE(px::WriteProfileString("A", "x", "2", path_));
   chmod(dir_.c_str(), 0700);
+  EXPECT_EQ(Read(), "[A]\nx=1\n");
+  EXPECT_EQ(FilesInDir(), 1u);
+}
+
+TEST_F(IniFileTest, WriteCutShortByAFullDiskKeepsTheOldFile) {
+  // A file-size limit makes the write fail halfway, as a full disk would, and
+  // holds for every user, root included.
+  Write("[A]\nx=1\n");
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit tight = old;
+  tight.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+  const bool written = px::WriteProfileString("A", "long", std::string(1000, 'v').c_str(), path_);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(written);
   EXPECT_EQ(Read(), "[A]\nx=1\n");
   EXPECT_EQ(FilesInDir(), 1u);
 }
